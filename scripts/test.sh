@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: the normal build, the
+# AddressSanitizer/UBSan build, the ThreadSanitizer build of the core, and the fuzzers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh test
+
+step() { printf '\n=== %s\n' "$*"; }
+start=$(date +%s)
+
+for preset in default asan tsan; do
+    step "build: $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    step "test: $preset"
+    ctest --preset "$preset"
+done
+
+if [ -x scripts/fuzz.sh ]; then
+    step "fuzz"
+    scripts/fuzz.sh
+fi
+
+step "all tests passed in $(( $(date +%s) - start )) s"
