@@ -1,0 +1,21 @@
+// Every message box and modal helper dialog of the program goes through this interface, so that
+// tests can answer them without a screen. The real implementation uses Qt's dialogs.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace kvu {
+
+class DialogService {
+public:
+    enum class Icon { Information, Warning, Error };
+
+    virtual ~DialogService() = default;
+
+    // A message box with an OK button only; its caption is always the application title.
+    virtual void messageBox(QWidget* parent, const QString& text, Icon icon) = 0;
+};
+
+}  // namespace kvu
