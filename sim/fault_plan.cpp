@@ -1,0 +1,100 @@
+#include "sim/fault_plan.h"
+
+#include <algorithm>
+
+namespace kvu::sim {
+namespace {
+
+bool compileAll(const std::vector<CommandPattern>& patterns, auto& out, std::string& error) {
+    out.clear();
+    for (const CommandPattern& p : patterns) {
+        std::regex re;
+        if (p.regex) {
+            try {
+                re = std::regex(p.text, std::regex::ECMAScript);
+            } catch (const std::regex_error& e) {
+                error = "bad pattern '" + p.text + "': " + e.what();
+                return false;
+            }
+        }
+        out.push_back({p, std::move(re)});
+    }
+    return true;
+}
+
+bool contains(const std::vector<std::size_t>& list, std::size_t value) {
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+}  // namespace
+
+bool FaultPlan::compile(const Faults& faults, FaultPlan& plan, std::string& error) {
+    FaultPlan fresh;
+    fresh.faults_ = faults;
+    if (!compileAll(faults.errorOn, fresh.errorOn_, error) ||
+        !compileAll(faults.silentOn, fresh.silentOn_, error)) {
+        return false;
+    }
+    plan = std::move(fresh);
+    return true;
+}
+
+bool FaultPlan::matchesAny(const std::vector<Matcher>& matchers, std::string_view text) {
+    for (const Matcher& m : matchers) {
+        if (m.pattern.regex) {
+            if (std::regex_search(text.begin(), text.end(), m.regex)) {
+                return true;
+            }
+        } else if (text.find(m.pattern.text) != std::string_view::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CommandFate FaultPlan::fate(std::size_t index, std::string_view line) const {
+    std::string_view text = line;
+    if (!text.empty() && text.back() == '\r') {
+        text.remove_suffix(1);
+    }
+    if (faults_.silentAll || contains(faults_.silentAt, index) || matchesAny(silentOn_, text)) {
+        return CommandFate::Silent;
+    }
+    if (contains(faults_.errorAt, index) || matchesAny(errorOn_, text)) {
+        return CommandFate::Error;
+    }
+    return CommandFate::Answer;
+}
+
+std::string FaultPlan::shape(std::string reply, CommandKind kind) const {
+    if (faults_.upperCaseEcho && kind == CommandKind::Set) {
+        std::transform(reply.begin(), reply.end(), reply.begin(), [](char c) {
+            return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        });
+    }
+    if (faults_.nulAt) {
+        reply.insert(std::min(*faults_.nulAt, reply.size()), 1, '\0');
+    }
+    return faults_.noiseBefore + reply + faults_.noiseAfter;
+}
+
+std::vector<std::string> FaultPlan::chunks(const std::string& bytes) const {
+    if (faults_.chunkSize == 0 || bytes.size() <= faults_.chunkSize) {
+        return {bytes};
+    }
+    std::vector<std::string> pieces;
+    for (std::size_t at = 0; at < bytes.size(); at += faults_.chunkSize) {
+        pieces.push_back(bytes.substr(at, faults_.chunkSize));
+    }
+    return pieces;
+}
+
+std::chrono::nanoseconds FaultPlan::byteTime() const {
+    if (faults_.baud == 0) {
+        return std::chrono::nanoseconds{0};
+    }
+    // Start bit, eight data bits, stop bit.
+    return std::chrono::nanoseconds{10'000'000'000LL / faults_.baud};
+}
+
+}  // namespace kvu::sim

@@ -1,0 +1,52 @@
+#pragma once
+// The misbehaviours the simulated device can be told to show. All off by default.
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvu::sim {
+
+// Matches a command's text (closing "\r" left off): a substring, or a std::regex searched anywhere.
+struct CommandPattern {
+    std::string text;
+    bool regex = false;
+};
+
+struct Faults {
+    // Answer "ERROR\r\n" (and leave the values alone) to these commands; counts are 1-based
+    // since start().
+    std::vector<std::size_t> errorAt;
+    std::vector<CommandPattern> errorOn;
+
+    // Send nothing at all (and leave the values alone). Silence wins over an error.
+    bool silentAll = false;
+    std::vector<std::size_t> silentAt;
+    std::vector<CommandPattern> silentOn;
+
+    // Wait this long before a reply.
+    std::chrono::milliseconds replyDelay{0};
+    // Send replies in pieces of this many bytes (0: whole), with a gap between pieces.
+    std::size_t chunkSize = 0;
+    std::chrono::milliseconds chunkGap{2};
+    // Repeat set lines in upper case.
+    bool upperCaseEcho = false;
+    // Put one zero byte at this offset of every reply (past the end: at the end).
+    std::optional<std::size_t> nulAt;
+    // Junk sent right before and right after every reply.
+    std::string noiseBefore;
+    std::string noiseAfter;
+    // A steady stream of junk, between replies, until switched off.
+    bool babble = false;
+    std::string babbleText = "#~%?junk?%~#";
+    // Pace output as a serial line of this speed would (10 bit times per byte); 0: full speed.
+    unsigned baud = 0;
+    // Close the line (an unplug) after the n-th command has been answered; 0: never.
+    std::size_t hangUpAfter = 0;
+    // After any hang-up, come back on a new line after this time; 0: stay unplugged.
+    std::chrono::milliseconds replugAfter{0};
+};
+
+}  // namespace kvu::sim
