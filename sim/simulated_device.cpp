@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -369,6 +370,15 @@ void SimulatedDevice::handleLine(const ReceivedLine& line, std::unique_lock<std:
         }
     }
     if (plan->faults().hangUpAfter == index && pty_.master >= 0) {
+        // Closing the master discards what the host has not read yet; let it take the reply.
+        const auto deadline = Clock::now() + std::chrono::seconds(1);
+        int unread = 0;
+        while (::ioctl(pty_.slave, FIONREAD, &unread) == 0 && unread > 0 &&
+               Clock::now() < deadline) {
+            if (!pause(Clock::now() + std::chrono::milliseconds(2), lock)) {
+                return;
+            }
+        }
         doHangUp(lock);
     }
 }
