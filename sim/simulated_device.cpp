@@ -371,10 +371,14 @@ void SimulatedDevice::handleLine(const ReceivedLine& line, std::unique_lock<std:
     }
     if (plan->faults().hangUpAfter == index && pty_.master >= 0) {
         // Closing the master discards what the host has not read yet; let it take the reply.
-        const auto deadline = Clock::now() + std::chrono::seconds(1);
+        // Written bytes reach the slave's count only after the kernel has moved them on, so a
+        // zero is trusted only after a short settle time.
+        const auto begin = Clock::now();
+        const auto settle = begin + std::chrono::milliseconds(20);
+        const auto deadline = begin + std::chrono::seconds(1);
         int unread = 0;
-        while (::ioctl(pty_.slave, FIONREAD, &unread) == 0 && unread > 0 &&
-               Clock::now() < deadline) {
+        while (::ioctl(pty_.slave, FIONREAD, &unread) == 0 && Clock::now() < deadline &&
+               (unread > 0 || Clock::now() < settle)) {
             if (!pause(Clock::now() + std::chrono::milliseconds(2), lock)) {
                 return;
             }
