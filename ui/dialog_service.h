@@ -4,18 +4,23 @@
 
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 namespace kvu {
 
 class DialogService {
-public:
+  public:
     enum class Icon { Information, Warning, Error };
 
     virtual ~DialogService() = default;
 
     // A message box with an OK button only; its caption is always the application title.
     virtual void messageBox(QWidget* parent, const QString& text, Icon icon) = 0;
+
+    // Runs a fully built modal helper dialog (About box, result dialog) and returns its result
+    // code (QDialog::Accepted or QDialog::Rejected).
+    virtual int execDialog(QDialog& dialog) = 0;
 };
 
 }  // namespace kvu

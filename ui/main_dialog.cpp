@@ -1,11 +1,177 @@
 #include "ui/main_dialog.h"
 
+#include <QKeyEvent>
+#include <QPushButton>
+
+#include <spdlog/spdlog.h>
+
+#include "app/about_dialog.h"
 #include "app/app_info.h"
+#include "app/log_setup.h"
+#include "ui/control_ids.h"
+#include "ui/dialog_font.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+using namespace kvu::ui;
 
 CKVUUtilityDlg::CKVUUtilityDlg(const kvu::AppOptions& options, kvu::DialogService& dialogs,
                                QWidget* parent)
     : QDialog(parent), m_options(options), m_dialogs(dialogs) {
     setWindowTitle(QString::fromUtf8(kvu::kAppTitle));
+    // Caption, system menu and close box; no minimise or maximise box, not resizable.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFont(dialogFont());
+    m_baseUnits = baseUnitsForFont(font());
+    createControls();
+    createMenu();
+    OnInitDialog();
 }
 
-CKVUUtilityDlg::~CKVUUtilityDlg() = default;
+CKVUUtilityDlg::~CKVUUtilityDlg() {
+    shutdown();
+}
+
+void CKVUUtilityDlg::OnInitDialog() {
+    if (m_bInitDone) {
+        return;
+    }
+    m_bInitDone = true;
+
+#ifdef Q_OS_WIN
+    AppendSystemMenuItem();
+#endif
+    // Window icons are set here once the application icon exists.
+
+    kvu::setupLogging(m_options.commandLine);
+
+    // Status text at twice the dialog font's size.
+    QWidget* status = control(IDC_STATUS);
+    QFont statusFont = status->font();
+    if (statusFont.pointSizeF() > 0) {
+        statusFont.setPointSizeF(statusFont.pointSizeF() * 2);
+    } else {
+        statusFont.setPixelSize(statusFont.pixelSize() * 2);
+    }
+    m_pStatusFont = std::make_unique<QFont>(statusFont);
+    status->setFont(*m_pStatusFont);
+
+    // Caption fonts of unchanged and changed groups, applied by the group display.
+    m_pGroupFont = std::make_unique<QFont>(control(IDC_GROUP_WWAN1)->font());
+    m_pBoldFont = std::make_unique<QFont>(*m_pGroupFont);
+    m_pBoldFont->setWeight(QFont::Black);
+
+    // The reply event of the device link is created here with the receive thread.
+
+    FillControlIdTables();
+    StartSupervision();
+}
+
+void CKVUUtilityDlg::FillControlIdTables() {
+    m_nIdApn = {IDC_APN1, IDC_APN2, IDC_APN3, IDC_APN4};
+    m_nIdUserName = {IDC_USERNAME1, IDC_USERNAME2, IDC_USERNAME3, IDC_USERNAME4};
+    m_nIdPassword = {IDC_PASSWORD1, IDC_PASSWORD2, IDC_PASSWORD3, IDC_PASSWORD4};
+    m_nIdPdpType = {IDC_PDPTYPE1, IDC_PDPTYPE2, IDC_PDPTYPE3, IDC_PDPTYPE4};
+    m_nIdAuthType = {IDC_AUTHTYPE1, IDC_AUTHTYPE2, IDC_AUTHTYPE3, IDC_AUTHTYPE4};
+    m_nIdApnLabel = {IDC_APN_LABEL1, IDC_APN_LABEL2, IDC_APN_LABEL3, IDC_APN_LABEL4};
+    m_nIdUserNameLabel = {IDC_USERNAME_LABEL1, IDC_USERNAME_LABEL2, IDC_USERNAME_LABEL3,
+                          IDC_USERNAME_LABEL4};
+    m_nIdPasswordLabel = {IDC_PASSWORD_LABEL1, IDC_PASSWORD_LABEL2, IDC_PASSWORD_LABEL3,
+                          IDC_PASSWORD_LABEL4};
+    m_nIdPdpTypeLabel = {IDC_PDPTYPE_LABEL1, IDC_PDPTYPE_LABEL2, IDC_PDPTYPE_LABEL3,
+                         IDC_PDPTYPE_LABEL4};
+    m_nIdAuthTypeLabel = {IDC_AUTHTYPE_LABEL1, IDC_AUTHTYPE_LABEL2, IDC_AUTHTYPE_LABEL3,
+                          IDC_AUTHTYPE_LABEL4};
+    m_nIdLoadPreset = {IDC_LOADPRESET1, IDC_LOADPRESET2, IDC_LOADPRESET3, IDC_LOADPRESET4,
+                       IDC_LOADPRESET5};
+    m_nIdSavePreset = {IDC_SAVEPRESET1, IDC_SAVEPRESET2, IDC_SAVEPRESET3, IDC_SAVEPRESET4,
+                       IDC_SAVEPRESET5};
+    m_nIdGroupBox = {IDC_GROUP_WWAN1, IDC_GROUP_WWAN2, IDC_GROUP_WWAN3, IDC_GROUP_WWAN4,
+                     IDC_GROUP_WIFI};
+    m_nIdCheck = {IDC_CHECK1, IDC_CHECK2, IDC_CHECK3, IDC_CHECK4, IDC_CHECK5};
+}
+
+void CKVUUtilityDlg::StartSupervision() {
+    ShowDisconnectedDisplay();
+    // The one-second supervision timer that looks for the device is started here.
+}
+
+void CKVUUtilityDlg::shutdown() {
+    if (m_bShutDown) {
+        return;
+    }
+    m_bShutDown = true;
+    // The receive thread is stopped and the port closed here, while the window's data exists.
+}
+
+void CKVUUtilityDlg::OnOK() {
+    // Enter must not end the program.
+}
+
+void CKVUUtilityDlg::OnCancel() {
+    shutdown();
+    QDialog::reject();
+}
+
+void CKVUUtilityDlg::accept() {
+    OnOK();
+}
+
+void CKVUUtilityDlg::reject() {
+    OnCancel();
+}
+
+void CKVUUtilityDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && mods == Qt::NoModifier) {
+        // As in a dialog box: Enter on a focused push button presses it, anywhere else it is OK.
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button != nullptr && button->isEnabled()) {
+            button->click();
+        } else {
+            OnOK();
+        }
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CKVUUtilityDlg::OnFileExit() {
+    spdlog::debug("{}", "CKVUUtilityDlg::OnFileExit");
+    OnCancel();
+}
+
+void CKVUUtilityDlg::OnAboutAbout() {
+    spdlog::debug("{}", "CKVUUtilityDlg::OnAboutAbout");
+    CAboutDlg about(this);
+    m_dialogs.execDialog(about);
+}
+
+#ifdef Q_OS_WIN
+void CKVUUtilityDlg::AppendSystemMenuItem() {
+    HMENU systemMenu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+    if (systemMenu != nullptr) {
+        ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, L"About Nalto KVU Utility (&A)");
+    }
+}
+
+bool CKVUUtilityDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    if (eventType == "windows_generic_MSG") {
+        const MSG* msg = static_cast<const MSG*>(message);
+        if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == IDM_ABOUTBOX) {
+            CAboutDlg about(this);
+            m_dialogs.execDialog(about);
+            *result = 0;
+            return true;
+        }
+    }
+    return QDialog::nativeEvent(eventType, message, result);
+}
+#endif

@@ -1,0 +1,24 @@
+#include "ui/dialog_font.h"
+
+#include <QFontDatabase>
+#include <QFontMetrics>
+
+namespace kvu::ui {
+
+QFont dialogFont() {
+    const QString family = QString::fromLatin1(kDialogFontFamily);
+    if (QFontDatabase::hasFamily(family)) {
+        QFont font(family, kDialogFontPointSize);
+        font.setWeight(QFont::Normal);
+        return font;
+    }
+    return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+}
+
+DialogBaseUnits baseUnitsForFont(const QFont& font) {
+    const QFontMetrics metrics(font);
+    return baseUnitsFromMetrics(metrics.horizontalAdvance(QString::fromLatin1(kBaseUnitAlphabet)),
+                                metrics.height());
+}
+
+}  // namespace kvu::ui
