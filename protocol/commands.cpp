@@ -1,0 +1,85 @@
+#include "protocol/commands.h"
+
+#include <fmt/format.h>
+
+#include "app/log_format.h"
+
+namespace kvu::protocol {
+
+namespace {
+
+QLatin1StringView keyword(WwanField field) {
+    switch (field) {
+        case WwanField::Apn:
+            return QLatin1StringView{"apn"};
+        case WwanField::User:
+            return QLatin1StringView{"user"};
+        case WwanField::Password:
+            return QLatin1StringView{"pw"};
+        case WwanField::Auth:
+            return QLatin1StringView{"auth"};
+        case WwanField::Pdp:
+            return QLatin1StringView{"pdp"};
+    }
+    return {};
+}
+
+QLatin1StringView keyword(WifiField field) {
+    switch (field) {
+        case WifiField::Ssid:
+            return QLatin1StringView{"ssid"};
+        case WifiField::Security:
+            return QLatin1StringView{"sec"};
+        case WifiField::KeyFormat:
+            return QLatin1StringView{"pw_type"};
+        case WifiField::Passphrase:
+            return QLatin1StringView{"pw"};
+    }
+    return {};
+}
+
+QString setLine(const QString& address, QLatin1StringView key, const QString& value) {
+    return kSetPrefix + address + u' ' + key + u' ' + value + u'\r';
+}
+
+}  // namespace
+
+QString wwanSetLine(int n, WwanField field, const QString& value) {
+    return setLine(QString::number(n), keyword(field), value);
+}
+
+QString wifiSetLine(WifiField field, const QString& value) {
+    return setLine(QStringLiteral("w"), keyword(field), value);
+}
+
+std::vector<SetLine> writeAllLines(const DeviceProfiles& profiles) {
+    std::vector<SetLine> lines;
+    lines.reserve(kWwanCount * 5 + 4);
+    for (int i = 0; i < kWwanCount; ++i) {
+        const WwanProfile& p = profiles.wwan[static_cast<size_t>(i)];
+        const int n = i + 1;
+        lines.push_back({wwanSetLine(n, WwanField::Apn, p.strApn),
+                         fmt::format("Write WWAN {} APN {}", n, p.strApn)});
+        lines.push_back({wwanSetLine(n, WwanField::User, p.strUserName),
+                         fmt::format("Write WWAN {} username {}", n, p.strUserName)});
+        // The wire needs the password in the clear; the log never sees it.
+        lines.push_back({wwanSetLine(n, WwanField::Password, p.strPassword),
+                         fmt::format("Write WWAN {} password {}", n, kSecretMask)});
+        lines.push_back({wwanSetLine(n, WwanField::Auth, p.strAuthType),
+                         fmt::format("Write WWAN {} Auth {}", n, p.strAuthType)});
+        lines.push_back({wwanSetLine(n, WwanField::Pdp, p.strPdpType),
+                         fmt::format("Write WWAN {} PDP {}", n, p.strPdpType)});
+    }
+    const WifiProfile& w = profiles.wifi;
+    lines.push_back(
+        {wifiSetLine(WifiField::Ssid, w.strSsid), fmt::format("Write WiFi SSID {}", w.strSsid)});
+    lines.push_back({wifiSetLine(WifiField::Security, w.strSecurity),
+                     fmt::format("Write WiFi security {}", w.strSecurity)});
+    lines.push_back({wifiSetLine(WifiField::KeyFormat, w.strKeyFormat),
+                     fmt::format("Write WiFi key_fmt {}", w.strKeyFormat)});
+    lines.push_back({wifiSetLine(WifiField::Passphrase, w.strPassphrase),
+                     fmt::format("Write WiFi passphrase {}", kSecretMask)});
+    return lines;
+}
+
+}  // namespace kvu::protocol
