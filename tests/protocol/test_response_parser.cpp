@@ -1,0 +1,395 @@
+#include <gtest/gtest.h>
+
+#include <QStringList>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/response_parser.h"
+
+namespace kvu::protocol {
+namespace {
+
+std::string show(const QString& s) {
+    std::string out;
+    for (QChar c : s) {
+        if (c == u'\r') {
+            out += "\\r";
+        } else if (c == u'\n') {
+            out += "\\n";
+        } else {
+            out += QString(c).toStdString();
+        }
+    }
+    return out;
+}
+
+void expectNoValues(const ParsedReply& r) {
+    EXPECT_FALSE(r.version.has_value());
+    EXPECT_FALSE(r.mcuId.has_value());
+    EXPECT_FALSE(r.serial.has_value());
+    EXPECT_FALSE(r.profiles.has_value());
+    EXPECT_FALSE(r.versionEvent);
+}
+
+// --- version -------------------------------------------------------------------------------
+
+TEST(VersionReply, RulesForVersionAndMcuLines) {
+    struct Case {
+        QString buffer;
+        ReplyState state;
+        std::optional<QString> version;
+        std::optional<QString> mcuId;
+    };
+    const auto P = ReplyState::Positive;
+    const auto I = ReplyState::Incomplete;
+    const std::vector<Case> cases = {
+        {"VER 1.2.3\r\n", P, "VER 1.2.3", std::nullopt},
+        {"VER 1.2.3\r\nMCUID 0A1B\r\n", P, "VER 1.2.3", "MCUID 0A1B"},
+        {"VER 1.2.3\r\nSN 4711\r\n", P, "VER 1.2.3", "SN 4711"},
+        // Both markers: the split is at "SN ", CR/LF dropped only at the ends.
+        {"VER 1.2.3\r\nMCUID 0A1B\r\nSN 4711\r\n", P, "VER 1.2.3\r\nMCUID 0A1B", "SN 4711"},
+        {"\r\n\r\nVER 2\r\r\nMCUID X\n\r\n", P, "VER 2", "MCUID X"},
+        {"\r\nSN 55\r\n", P, std::nullopt, "SN 55"},
+        {"\r\nMCUID 66\r\n", P, std::nullopt, "MCUID 66"},
+        {"VER 1.2.3\r\nMCUID 0A1B", I, std::nullopt, std::nullopt},
+        {"VER 1.2.3", I, std::nullopt, std::nullopt},
+        {"VER 1.2.3\r", I, std::nullopt, std::nullopt},
+        {"\r\nSN 55", I, std::nullopt, std::nullopt},
+        {"\r\nMCUID 66\r", I, std::nullopt, std::nullopt},
+        {"x\r\nSN 55\r\n", I, std::nullopt, std::nullopt},
+        {"\r\nMCU 66\r\n", I, std::nullopt, std::nullopt},
+        {"ver 1\r\n", I, std::nullopt, std::nullopt},  // keywords are case-sensitive
+        {"ERROR\r\n", I, std::nullopt, std::nullopt},
+        {"", I, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(show(c.buffer));
+        const ParsedReply r = parseReply("ver\r", c.buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, c.state);
+        EXPECT_EQ(r.version, c.version);
+        EXPECT_EQ(r.mcuId, c.mcuId);
+        EXPECT_EQ(r.versionEvent, c.state == ReplyState::Positive);
+        EXPECT_FALSE(r.serial.has_value());
+        EXPECT_FALSE(r.profiles.has_value());
+    }
+}
+
+TEST(VersionReply, ChunksCompleteOnlyWithTheFinalCrLf) {
+    const QStringList chunks = {"VE", "R 3.0.1", "\r\nMCU", "ID 1234", "\r", "\n"};
+    QString buffer;
+    for (qsizetype i = 0; i < chunks.size(); ++i) {
+        buffer += chunks[i];
+        SCOPED_TRACE(show(buffer));
+        const ParsedReply r = parseReply("ver\r", buffer);
+        if (i + 1 < chunks.size()) {
+            EXPECT_EQ(r.state, ReplyState::Incomplete);
+        } else {
+            EXPECT_EQ(r.state, ReplyState::Positive);
+            EXPECT_EQ(r.version, QString("VER 3.0.1"));
+            EXPECT_EQ(r.mcuId, QString("MCUID 1234"));
+        }
+    }
+}
+
+// --- serial --------------------------------------------------------------------------------
+
+TEST(SerialReply, SevenCharacterLeadInIsDropped) {
+    struct Case {
+        QString buffer;
+        ReplyState state;
+        std::optional<QString> serial;
+    };
+    const auto P = ReplyState::Positive;
+    const auto I = ReplyState::Incomplete;
+    const std::vector<Case> cases = {
+        {"SERIAL:KV12345\r\n", P, "KV12345"},
+        {"SERIAL AB 12\r\n", P, "AB 12"},
+        {"1234567\r\n", P, ""},
+        {"123\r\n", P, ""},
+        {"\r\n", P, ""},
+        {"ERROR\r\n", P, ""},
+        {"lead-in\r\n\r\nXYZ\r\n", P, "XYZ"},
+        {"SERIAL:KV12345", I, std::nullopt},
+        {"SERIAL:KV12345\r", I, std::nullopt},
+        {"", I, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(show(c.buffer));
+        const ParsedReply r = parseReply("serial\r", c.buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, c.state);
+        EXPECT_EQ(r.serial, c.serial);
+        EXPECT_FALSE(r.version.has_value());
+        EXPECT_FALSE(r.versionEvent);
+    }
+}
+
+// --- erase and commit ----------------------------------------------------------------------
+
+TEST(EraseCommitReply, OnlyTheExactTextsComplete) {
+    struct Case {
+        QString cmd;
+        QString buffer;
+        ReplyState state;
+    };
+    const auto P = ReplyState::Positive;
+    const auto N = ReplyState::Negative;
+    const auto I = ReplyState::Incomplete;
+    const std::vector<Case> cases = {
+        {"fe\r", "FE OK\r\n", P},
+        {"fw\r", "FW OK\r\n", P},
+        {"fw\r", "FE OK\r\n", I},
+        {"fe\r", "FW OK\r\n", I},
+        {"fw\r", "xFW OK\r\n", I},
+        {"fw\r", "FW OK\r\nx", I},
+        {"fe\r", "FE OK\r", I},
+        {"fe\r", "fe ok\r\n", I},
+        {"fe\r", "", I},
+        {"fe\r", "ERROR\r\n", N},
+        {"fw\r", "ERROR\r\n", N},
+        {"fw\r", "fw\r\nERROR\r\n", N},
+        {"fe\r", "FE OK\r\nERROR\r\n", N},
+        {"fw\r", "ERROR\r", I},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(show(c.cmd) + " <- " + show(c.buffer));
+        const ParsedReply r = parseReply(c.cmd, c.buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, c.state);
+        expectNoValues(r);
+    }
+}
+
+// --- set lines -----------------------------------------------------------------------------
+
+TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
+    struct Case {
+        QString cmd;
+        QString buffer;
+        ReplyState state;
+    };
+    const auto P = ReplyState::Positive;
+    const auto N = ReplyState::Negative;
+    const auto I = ReplyState::Incomplete;
+    const QString auth = "set 1 auth 1\r";
+    const std::vector<Case> cases = {
+        {auth, "set 1 auth 1\r", P},
+        {auth, "SET 1 AUTH 1\r", P},
+        {auth, "Set 1 Auth 1\r\n", P},
+        {auth, "set 1 auth 1\r\nOK\r\n", P},  // nothing after the echo is looked at
+        {"set 2 pw Ab\r", "SET 2 PW AB\r", P},
+        {"set w pw \r", "set w pw \r", P},
+        {auth, "set 1 auth 1", I},  // closing CR missing
+        {auth, "set 1 auth 2\r", I},
+        {auth, "set 1 auth", I},
+        {auth, "", I},
+        {auth, "ERROR\r\n", N},
+        {auth, "set 1 auth 1\rERROR\r\n", N},
+        {auth, "noise ERROR\r\n", N},
+        // Only A-Z fold; other letters must match exactly.
+        {QString::fromUtf8("set w ssid caf\xc3\xa9\r"),
+         QString::fromUtf8("SET W SSID CAF\xc3\x89\r"), I},
+        {QString::fromUtf8("set w ssid caf\xc3\xa9\r"),
+         QString::fromUtf8("SET W SSID CAF\xc3\xa9\r"), P},
+        // A value ending in "ERROR" is still an echo, not a refusal.
+        {"set 1 apn ERROR\r", "set 1 apn ERROR\r\n", P},
+        {"set 1 apn ERROR\r", "set 1 apn ERROR\rERROR\r\n", N},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(show(c.cmd) + " <- " + show(c.buffer));
+        const ParsedReply r = parseReply(c.cmd, c.buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, c.state);
+        expectNoValues(r);
+    }
+}
+
+// --- other commands ------------------------------------------------------------------------
+
+TEST(UnknownCommand, IsNotHandledAndCarriesNothing) {
+    const QStringList commands = {
+        "",    "ver",      "VER\r",          "Serial\r", "get", "GET\r", "fe", "Set 1 apn x\r",
+        "set", "sets 1\r", " set 1 apn x\r", "xyz\r"};
+    for (const QString& cmd : commands) {
+        SCOPED_TRACE(show(cmd));
+        for (const QString& buffer :
+             {QString("FE OK\r\n"), QString("ERROR\r\n"), QString("VER 1\r\n"), QString(cmd)}) {
+            const ParsedReply r = parseReply(cmd, buffer);
+            EXPECT_FALSE(r.handled);
+            EXPECT_EQ(r.state, ReplyState::Incomplete);
+            expectNoValues(r);
+        }
+    }
+}
+
+// --- read-all ------------------------------------------------------------------------------
+
+DeviceProfiles sampleProfiles() {
+    DeviceProfiles p;
+    for (int i = 0; i < kWwanCount; ++i) {
+        const QString n = QString::number(i + 1);
+        WwanProfile& w = p.wwan[static_cast<size_t>(i)];
+        w.strApn = "apn.net" + n;
+        w.strUserName = "user " + n;
+        w.strPassword = "pw" + n + " x";
+        w.strAuthType = QString::number(i % 3);
+        w.strPdpType = QString::number((i + 2) % 3);
+    }
+    p.wifi.strSsid = "Home Net";
+    p.wifi.strSecurity = "1";
+    p.wifi.strKeyFormat = "0";
+    p.wifi.strPassphrase = "pass phrase";
+    return p;
+}
+
+// The 24 lines as a device would send them; `number` replaces the WWAN digit.
+QStringList readAllLines(const DeviceProfiles& p, std::optional<int> number = std::nullopt) {
+    QStringList lines;
+    for (int i = 0; i < kWwanCount; ++i) {
+        const QString n = QString::number(number.value_or(i + 1));
+        const WwanProfile& w = p.wwan[static_cast<size_t>(i)];
+        lines << "GET " + n + " apn " + w.strApn << "GET " + n + " user " + w.strUserName
+              << "GET " + n + " pw " + w.strPassword << "GET " + n + " auth " + w.strAuthType
+              << "GET " + n + " pdp " + w.strPdpType;
+    }
+    lines << "GET w ssid " + p.wifi.strSsid << "GET w sec " + p.wifi.strSecurity
+          << "GET w pw_type " + p.wifi.strKeyFormat << "GET w pw " + p.wifi.strPassphrase;
+    return lines;
+}
+
+QString joined(const QStringList& lines, const QString& separator) {
+    QString out;
+    for (const QString& line : lines) {
+        out += line + separator;
+    }
+    return out;
+}
+
+TEST(ReadAllReply, SeparatorsOfAnyKindGiveTheSameRecords) {
+    const DeviceProfiles p = sampleProfiles();
+    const QStringList lines = readAllLines(p);
+    QString mixed;
+    const QStringList seps = {"\r", "\n", "\r\n", "\n\r", "\r\n\r\n"};
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        mixed += lines[i] + seps[i % seps.size()];
+    }
+    const QStringList buffers = {joined(lines, "\r\n"),
+                                 joined(lines, "\r"),
+                                 joined(lines, "\n"),
+                                 mixed,
+                                 "\r\n\n\r" + joined(lines, "\r\n"),
+                                 joined(readAllLines(p, 7), "\r\n")};
+    for (const QString& buffer : buffers) {
+        SCOPED_TRACE(show(buffer.left(40)));
+        const ParsedReply r = parseReply("get\r", buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, ReplyState::Positive);
+        ASSERT_TRUE(r.profiles.has_value());
+        EXPECT_EQ(*r.profiles, p);
+        EXPECT_FALSE(r.versionEvent);
+    }
+}
+
+TEST(ReadAllReply, ShortLinesGiveEmptyFieldsAndSpacesStay) {
+    QStringList lines = readAllLines(sampleProfiles());
+    lines[0] = "GET 1 apn ";       // prefix alone
+    lines[1] = "GET";              // fewer characters than the prefix
+    lines[2] = "GET 1 pw  a b  ";  // spaces belong to the value
+    lines[23] = "XXXXXXXXXz";      // prefix not compared, only its length
+    const ParsedReply r = parseReply("get\r", joined(lines, "\r\n"));
+    ASSERT_EQ(r.state, ReplyState::Positive);
+    ASSERT_TRUE(r.profiles.has_value());
+    EXPECT_EQ(r.profiles->wwan[0].strApn, QString(""));
+    EXPECT_EQ(r.profiles->wwan[0].strUserName, QString(""));
+    EXPECT_EQ(r.profiles->wwan[0].strPassword, QString(" a b  "));
+    EXPECT_EQ(r.profiles->wifi.strPassphrase, QString("z"));
+    EXPECT_EQ(r.profiles->wwan[1], sampleProfiles().wwan[1]);
+}
+
+TEST(ReadAllReply, ExtraLeadingLineShiftsEveryValue) {
+    const QStringList lines = readAllLines(sampleProfiles());
+    const ParsedReply r = parseReply("get\r", "get\r\n" + joined(lines, "\r\n"));
+    ASSERT_EQ(r.state, ReplyState::Positive);
+    ASSERT_TRUE(r.profiles.has_value());
+    const DeviceProfiles& got = *r.profiles;
+    EXPECT_EQ(got.wwan[0].strApn, QString(""));               // "get"
+    EXPECT_EQ(got.wwan[0].strUserName, QString("pn.net1"));   // "GET 1 apn apn.net1" from 11
+    EXPECT_EQ(got.wwan[0].strPassword, QString("r user 1"));  // "GET 1 user user 1" from 9
+    EXPECT_EQ(got.wifi.strSecurity, QString(" Home Net"));    // "GET w ssid Home Net" from 10
+    EXPECT_EQ(got.wifi.strPassphrase, QString("type 0"));     // "GET w pw_type 0" from 9
+}
+
+TEST(ReadAllReply, CompleteOnlyWhenTheTwentyFourthLineIsClosed) {
+    const DeviceProfiles p = sampleProfiles();
+    const QStringList lines = readAllLines(p);
+    const QString first23 = joined(lines.mid(0, 23), "\r\n");
+
+    struct Case {
+        QString buffer;
+        ReplyState state;
+    };
+    const std::vector<Case> cases = {
+        {"", ReplyState::Incomplete},
+        {"\r\n\r\n", ReplyState::Incomplete},
+        {joined(lines.mid(0, 5), "\r\n"), ReplyState::Incomplete},
+        {first23, ReplyState::Incomplete},
+        {first23 + "GET w pw pass", ReplyState::Incomplete},
+        {first23 + lines[23], ReplyState::Incomplete},
+        {first23 + lines[23] + "\r", ReplyState::Positive},
+        {first23 + lines[23] + "\n", ReplyState::Positive},
+        {first23 + lines[23] + "\r\n", ReplyState::Positive},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(show(c.buffer.right(30)));
+        const ParsedReply r = parseReply("get\r", c.buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, c.state);
+        if (c.state == ReplyState::Positive) {
+            ASSERT_TRUE(r.profiles.has_value());
+            EXPECT_EQ(*r.profiles, p);
+        } else {
+            EXPECT_FALSE(r.profiles.has_value());
+        }
+    }
+}
+
+TEST(ReadAllReply, LinesAfterTheTwentyFourthAreIgnored) {
+    const DeviceProfiles p = sampleProfiles();
+    const QString buffer =
+        joined(readAllLines(p), "\r\n") + "GET 1 apn other\r\nGET 1 user partial";
+    const ParsedReply r = parseReply("get\r", buffer);
+    ASSERT_EQ(r.state, ReplyState::Positive);
+    ASSERT_TRUE(r.profiles.has_value());
+    EXPECT_EQ(*r.profiles, p);
+}
+
+TEST(ReadAllReply, TrailingErrorIsNegativeWithoutValues) {
+    const QStringList lines = readAllLines(sampleProfiles());
+    const QStringList buffers = {"ERROR\r\n",
+                                 "get\r\nERROR\r\n",
+                                 joined(lines.mid(0, 3), "\r\n") + "ERROR\r\n",
+                                 joined(lines.mid(0, 23), "\r\n") + "ERROR\r\n",
+                                 joined(lines, "\r\n") + "ERROR\r\n",
+                                 "GET 1 apn xERROR\r\n"};
+    for (const QString& buffer : buffers) {
+        SCOPED_TRACE(show(buffer.right(30)));
+        const ParsedReply r = parseReply("get\r", buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, ReplyState::Negative);
+        expectNoValues(r);
+    }
+}
+
+TEST(ReadAllReply, PassphraseEndingInErrorIsAValue) {
+    DeviceProfiles p = sampleProfiles();
+    p.wifi.strPassphrase = "NOERROR";
+    const ParsedReply r = parseReply("get\r", joined(readAllLines(p), "\r\n"));
+    ASSERT_EQ(r.state, ReplyState::Positive);
+    ASSERT_TRUE(r.profiles.has_value());
+    EXPECT_EQ(*r.profiles, p);
+}
+
+}  // namespace
+}  // namespace kvu::protocol
