@@ -1,6 +1,8 @@
 #include "ui/main_dialog.h"
 
+#include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include <spdlog/spdlog.h>
@@ -16,6 +18,11 @@
 #endif
 
 using namespace kvu::ui;
+
+namespace {
+// Space a line edit keeps on each side of its text.
+constexpr int kLineEditInnerMargin = 2;
+}  // namespace
 
 CKVUUtilityDlg::CKVUUtilityDlg(const kvu::AppOptions& options, kvu::DialogService& dialogs,
                                QWidget* parent)
@@ -56,6 +63,14 @@ void CKVUUtilityDlg::OnInitDialog() {
         statusFont.setPointSizeF(statusFont.pointSizeF() * 2);
     } else {
         statusFont.setPixelSize(statusFont.pixelSize() * 2);
+    }
+    // A fallback font wider than the dialog font would clip "Disconnected" on the left: step the
+    // size down until the longer status text fits, never below the dialog font.
+    auto* statusEdit = qobject_cast<QLineEdit*>(status);
+    const int room = statusEdit->contentsRect().width() - 2 * kLineEditInnerMargin;
+    while (statusFont.pointSizeF() > font().pointSizeF() + 0.5 &&
+           QFontMetrics(statusFont).horizontalAdvance(QStringLiteral("Disconnected")) > room) {
+        statusFont.setPointSizeF(statusFont.pointSizeF() - 0.5);
     }
     m_pStatusFont = std::make_unique<QFont>(statusFont);
     status->setFont(*m_pStatusFont);

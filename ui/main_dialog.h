@@ -52,10 +52,11 @@ class CKVUUtilityDlg : public QDialog {
     void OnFileExit();
     void OnAboutAbout();
 
-  protected:
     // Enter never ends the window; Esc, the close box and File > Exit do (through reject).
     void accept() override;
     void reject() override;
+
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
