@@ -48,6 +48,7 @@ class SerialChannel {
     static constexpr std::chrono::milliseconds kDefaultWriteStallLimit{2000};
 
     SerialChannel();
+    // Stops the receive thread; must not run on that thread (not from a hook).
     ~SerialChannel();
     SerialChannel(const SerialChannel&) = delete;
     SerialChannel& operator=(const SerialChannel&) = delete;
