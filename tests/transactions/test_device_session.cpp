@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "sim/simulated_device.h"
@@ -48,6 +49,17 @@ DeviceProfiles profilesToWrite() {
     p.wwan[2].strUserName.clear();  // an empty value still goes out
     p.wifi = {"Site WLAN", "1", "0", kCanaryPassphrase};
     return p;
+}
+
+// Builds a fault set by naming only what differs from a well-behaved device.
+sim::Faults faults(const std::function<void(sim::Faults&)>& change) {
+    sim::Faults f;
+    change(f);
+    return f;
+}
+
+sim::Faults errorOn(const std::string& text) {
+    return faults([&](sim::Faults& f) { f.errorOn = {{text, false}}; });
 }
 
 class DeviceSessionTest : public ::testing::Test {
@@ -177,7 +189,7 @@ TEST_F(DeviceSessionTest, NegativeRepliesEndEachTransactionWithItsErrorText) {
     startDevice();
     QString error;
 
-    setFaults({.errorOn = {{"get"}}});
+    setFaults(errorOn("get"));
     const DeviceProfiles before = session_->profiles();
     EXPECT_FALSE(session_->get_APN_WIFI_info(error));
     EXPECT_EQ(error, port() + " Reload Error.");
@@ -185,18 +197,18 @@ TEST_F(DeviceSessionTest, NegativeRepliesEndEachTransactionWithItsErrorText) {
     EXPECT_TRUE(log_.contains(spdlog::level::err,
                               "CKVUUtilityDlg::get_APN_WIFI_info " + error.toStdString()));
 
-    setFaults({.errorOn = {{"fe"}}});
+    setFaults(errorOn("fe"));
     error.clear();
     EXPECT_FALSE(session_->fe_APN_WIFI_info(error));
     EXPECT_EQ(error, port() + " Erase Error.");
 
-    setFaults({.errorOn = {{"fw"}}});
+    setFaults(errorOn("fw"));
     error.clear();
     EXPECT_FALSE(session_->commitProfiles(error));
     EXPECT_EQ(error, port() + " Write Error.");
 
     // A refused serial query is not judged: the version query still succeeds, serial empty.
-    setFaults({.errorOn = {{"serial"}}});
+    setFaults(errorOn("serial"));
     EXPECT_TRUE(session_->QueryKvuVer());
     EXPECT_TRUE(session_->identity().serial.isEmpty());
     EXPECT_EQ(linkLost_, 0);
@@ -204,7 +216,7 @@ TEST_F(DeviceSessionTest, NegativeRepliesEndEachTransactionWithItsErrorText) {
 
 TEST_F(DeviceSessionTest, RefusedPasswordOfWwan2StopsTheWriteThere) {
     startDevice();
-    setFaults({.errorOn = {{"set 2 pw ", false}}});
+    setFaults(errorOn("set 2 pw "));
     session_->setProfiles(profilesToWrite());
     device_->clearReceived();
     QString error;
@@ -233,7 +245,7 @@ TEST_F(DeviceSessionTest, UnansweredCommandsFailWithinTheirBound) {
         {"fe", [&](QString& e) { return session_->fe_APN_WIFI_info(e); }, kFlash},
         {"fw", [&](QString& e) { return session_->commitProfiles(e); }, kFlash},
     };
-    setFaults({.silentAll = true});
+    setFaults(faults([](sim::Faults& f) { f.silentAll = true; }));
     for (const Case& c : cases) {
         QString error;
         const auto start = Clock::now();
@@ -241,14 +253,15 @@ TEST_F(DeviceSessionTest, UnansweredCommandsFailWithinTheirBound) {
         const auto took = Clock::now() - start;
         EXPECT_GE(took, c.bound - 50ms) << c.name;
         EXPECT_LT(took, c.bound + 700ms) << c.name;
-        if (std::string(c.name) != "ver")
+        if (std::string(c.name) != "ver") {
             EXPECT_EQ(error, port() + " Write Error.") << c.name;
+        }
     }
     EXPECT_TRUE(log_.anyContains("wait time-out"));
 }
 
 TEST_F(DeviceSessionTest, ErrorToTheVersionQueryIsNeverAnAnswer) {
-    startDevice({.errorOn = {{"ver"}}});
+    startDevice(errorOn("ver"));
     EXPECT_FALSE(session_->QueryKvuVer());
     EXPECT_EQ(device_->received(), std::vector<std::string>{"ver\r"});
     EXPECT_TRUE(log_.contains(spdlog::level::err, "CKVUUtilityDlg::QueryKvuVer " +
@@ -256,7 +269,7 @@ TEST_F(DeviceSessionTest, ErrorToTheVersionQueryIsNeverAnAnswer) {
 }
 
 TEST_F(DeviceSessionTest, HangUpDuringAnExchangeFailsAtOnceWithOneLossNotice) {
-    startDevice({.silentOn = {{"get"}}});
+    startDevice(faults([](sim::Faults& f) { f.silentOn = {{"get", false}}; }));
     std::thread unplug([&] {
         device_->waitForCommands(1, 2s);
         std::this_thread::sleep_for(50ms);  // let the exchange begin to wait
@@ -288,10 +301,13 @@ TEST_F(DeviceSessionTest, AwkwardButValidRepliesAreUnderstood) {
         sim::Faults faults;
     };
     const Case cases[] = {
-        {"one-byte chunks", {.chunkSize = 1, .chunkGap = 0ms}},
-        {"upper-case echo", {.upperCaseEcho = true}},
-        {"NUL byte in every reply", {.nulAt = 3}},
-        {"paced at 9600 baud", {.baud = 9600}},
+        {"one-byte chunks", faults([](sim::Faults& f) {
+             f.chunkSize = 1;
+             f.chunkGap = 0ms;
+         })},
+        {"upper-case echo", faults([](sim::Faults& f) { f.upperCaseEcho = true; })},
+        {"NUL byte in every reply", faults([](sim::Faults& f) { f.nulAt = 3; })},
+        {"paced at 9600 baud", faults([](sim::Faults& f) { f.baud = 9600; })},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -314,7 +330,7 @@ TEST_F(DeviceSessionTest, AwkwardButValidRepliesAreUnderstood) {
 }
 
 TEST_F(DeviceSessionTest, BabblingDeviceCannotHangOrFloodTheHost) {
-    startDevice({.babble = true});
+    startDevice(faults([](sim::Faults& f) { f.babble = true; }));
     QString error;
     const auto start = Clock::now();
     session_->get_APN_WIFI_info(error);  // may or may not make sense of the junk
