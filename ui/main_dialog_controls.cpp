@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
@@ -99,6 +100,14 @@ void CKVUUtilityDlg::createControls() {
         if (spec.kind == ControlKind::DropDownList) {
             // The resource height is that of the opened list; the closed box is one line high.
             rect.setHeight(widget->sizeHint().height());
+        }
+        if (spec.kind == ControlKind::Label) {
+            // A wider fallback font may need a few pixels more than the resource gives a label;
+            // they come out of the gap before the next control instead of clipping the caption.
+            const int textWidth =
+                widget->fontMetrics().horizontalAdvance(QString::fromUtf8(spec.text));
+            rect.setWidth(std::max(rect.width(), textWidth));
+            rect.setHeight(std::max(rect.height(), widget->sizeHint().height()));
         }
         widget->setGeometry(rect);
 
