@@ -19,9 +19,9 @@ using namespace kvu::ui;
 
 namespace {
 
-QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
-    const QString text = QString::fromUtf8(spec.text);
-    switch (spec.kind) {
+QWidget* createControl(const ControlSpec& row, QWidget* parent) {
+    const QString text = QString::fromUtf8(row.text);
+    switch (row.kind) {
         case ControlKind::GroupBox:
             return new QGroupBox(text, parent);
         case ControlKind::PushButton: {
@@ -38,11 +38,11 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(text, parent);
             edit->setEchoMode(QLineEdit::Normal);
-            edit->setReadOnly((spec.flags & kReadOnly) != 0);
-            edit->setFrame((spec.flags & kNoBorder) == 0);
-            edit->setAlignment(((spec.flags & kRightAlign) != 0 ? Qt::AlignRight : Qt::AlignLeft) |
+            edit->setReadOnly((row.flags & kReadOnly) != 0);
+            edit->setFrame((row.flags & kNoBorder) == 0);
+            edit->setAlignment(((row.flags & kRightAlign) != 0 ? Qt::AlignRight : Qt::AlignLeft) |
                                Qt::AlignVCenter);
-            if ((spec.flags & kReadOnly) != 0) {
+            if ((row.flags & kReadOnly) != 0) {
                 // Read-only texts take the focus by click only and sit on the window colour.
                 edit->setFocusPolicy(Qt::ClickFocus);
                 QPalette palette = edit->palette();
@@ -54,7 +54,7 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
         case ControlKind::DropDownList: {
             auto* combo = new QComboBox(parent);
             combo->setEditable(false);
-            for (const char* item : spec.items) {
+            for (const char* item : row.items) {
                 combo->addItem(QString::fromUtf8(item));
             }
             combo->setCurrentIndex(-1);
@@ -66,13 +66,13 @@ QWidget* createControl(const ControlSpec& spec, QWidget* parent) {
     return nullptr;
 }
 
-bool takesTabFocus(const ControlSpec& spec) {
-    switch (spec.kind) {
+bool takesTabFocus(const ControlSpec& row) {
+    switch (row.kind) {
         case ControlKind::PushButton:
         case ControlKind::DropDownList:
             return true;
         case ControlKind::Edit:
-            return (spec.flags & kReadOnly) == 0;
+            return (row.flags & kReadOnly) == 0;
         case ControlKind::GroupBox:
         case ControlKind::Label:
         case ControlKind::CheckBox:
@@ -90,47 +90,47 @@ void CKVUUtilityDlg::createControls() {
                          dluToPixelsY(kMainDialogHeight, m_baseUnits));
 
     QWidget* previousTabStop = nullptr;
-    for (const ControlSpec& spec : mainDialogControls()) {
-        QWidget* widget = createControl(spec, client);
-        widget->setObjectName(spec.id == IDC_STATIC ? QStringLiteral("static")
-                                                    : QString::number(spec.id));
-        widget->setProperty("controlId", spec.id);
+    for (const ControlSpec& row : mainDialogControls()) {
+        QWidget* widget = createControl(row, client);
+        widget->setObjectName(row.id == IDC_STATIC ? QStringLiteral("static")
+                                                   : QString::number(row.id));
+        widget->setProperty("controlId", row.id);
 
-        QRect rect = dluToPixels(spec.rect, m_baseUnits);
-        if (spec.kind == ControlKind::DropDownList) {
+        QRect rect = dluToPixels(row.rect, m_baseUnits);
+        if (row.kind == ControlKind::DropDownList) {
             // The resource height is that of the opened list; the closed box is one line high.
             rect.setHeight(widget->sizeHint().height());
         }
-        if (spec.kind == ControlKind::Label) {
+        if (row.kind == ControlKind::Label) {
             // A wider fallback font may need a few pixels more than the resource gives a label;
             // they come out of the gap before the next control instead of clipping the caption.
             const int textWidth =
-                widget->fontMetrics().horizontalAdvance(QString::fromUtf8(spec.text));
+                widget->fontMetrics().horizontalAdvance(QString::fromUtf8(row.text));
             rect.setWidth(std::max(rect.width(), textWidth));
             rect.setHeight(std::max(rect.height(), widget->sizeHint().height()));
         }
         widget->setGeometry(rect);
 
-        if ((spec.flags & kDisabled) != 0) {
+        if ((row.flags & kDisabled) != 0) {
             widget->setEnabled(false);
         }
-        if ((spec.flags & kHidden) != 0) {
+        if ((row.flags & kHidden) != 0) {
             widget->setVisible(false);
             widget->setFocusPolicy(Qt::NoFocus);
         }
-        if (spec.kind == ControlKind::GroupBox) {
+        if (row.kind == ControlKind::GroupBox) {
             // Group frames are siblings of their controls: keep them underneath.
             widget->lower();
         }
-        if (takesTabFocus(spec)) {
+        if (takesTabFocus(row)) {
             widget->setFocusPolicy(Qt::StrongFocus);
             if (previousTabStop != nullptr) {
                 QWidget::setTabOrder(previousTabStop, widget);
             }
             previousTabStop = widget;
         }
-        if (spec.id != IDC_STATIC) {
-            m_controls[spec.id] = widget;
+        if (row.id != IDC_STATIC) {
+            m_controls[row.id] = widget;
         }
     }
 

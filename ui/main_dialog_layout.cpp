@@ -120,9 +120,9 @@ const ControlSpec* findControlSpec(int id) {
     if (id == IDC_STATIC) {
         return nullptr;
     }
-    for (const ControlSpec& spec : kControls) {
-        if (spec.id == id) {
-            return &spec;
+    for (const ControlSpec& row : kControls) {
+        if (row.id == id) {
+            return &row;
         }
     }
     return nullptr;

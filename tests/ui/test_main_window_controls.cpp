@@ -201,11 +201,11 @@ TEST_F(MainWindowTest, LayoutTableHoldsExactlyTheExpectedIds) {
     }
     std::set<int> table;
     int unnamed = 0;
-    for (const ui::ControlSpec& spec : ui::mainDialogControls()) {
-        if (spec.id == -1) {
+    for (const ui::ControlSpec& row : ui::mainDialogControls()) {
+        if (row.id == -1) {
             ++unnamed;
         } else {
-            EXPECT_TRUE(table.insert(spec.id).second) << "duplicate id " << spec.id;
+            EXPECT_TRUE(table.insert(row.id).second) << "duplicate id " << row.id;
         }
     }
     EXPECT_EQ(table, expected);

@@ -49,8 +49,8 @@ TEST_F(MainWindowTest, VisibleControlsDoNotOverlap) {
         }
     }
     std::size_t shown = 0;
-    for (const ui::ControlSpec& spec : ui::mainDialogControls()) {
-        shown += spec.kind != ui::ControlKind::GroupBox && (spec.flags & ui::kHidden) == 0;
+    for (const ui::ControlSpec& row : ui::mainDialogControls()) {
+        shown += row.kind != ui::ControlKind::GroupBox && (row.flags & ui::kHidden) == 0;
     }
     ASSERT_EQ(controls.size(), shown);
     for (std::size_t i = 0; i < controls.size(); ++i) {
