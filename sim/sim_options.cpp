@@ -5,6 +5,7 @@
 #include <map>
 
 #include "sim/command_handler.h"
+#include "sim/hex_digit.h"
 
 namespace kvu::sim {
 namespace {
@@ -13,16 +14,6 @@ bool toNumber(const std::string& text, std::size_t& value) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return !text.empty() && ec == std::errc() && ptr == end;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 }  // namespace
@@ -57,8 +48,8 @@ bool decodeEscapes(std::string_view text, std::string& bytes) {
                 if (i + 2 >= text.size()) {
                     return false;
                 }
-                const int hi = hexValue(text[i + 1]);
-                const int lo = hexValue(text[i + 2]);
+                const int hi = hexDigit(text[i + 1]);
+                const int lo = hexDigit(text[i + 2]);
                 if (hi < 0 || lo < 0) {
                     return false;
                 }

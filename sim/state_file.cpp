@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "sim/command_handler.h"
+#include "sim/hex_digit.h"
 
 namespace kvu::sim {
 namespace {
@@ -28,16 +29,6 @@ std::string escape(std::string_view value) {
         }
     }
     return out;
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool unescape(std::string_view text, std::string& out) {
