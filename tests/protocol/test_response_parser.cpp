@@ -128,16 +128,28 @@ TEST(SerialReply, SevenCharacterLeadInIsDropped) {
 
 // --- erase and commit ----------------------------------------------------------------------
 
+// Replies that store nothing: each buffer gives the expected state and no values.
+struct StateCase {
+    QString cmd;
+    QString buffer;
+    ReplyState state;
+};
+
+void expectStatesWithoutValues(const std::vector<StateCase>& cases) {
+    for (const StateCase& c : cases) {
+        SCOPED_TRACE(show(c.cmd) + " <- " + show(c.buffer));
+        const ParsedReply r = parseReply(c.cmd, c.buffer);
+        EXPECT_TRUE(r.handled);
+        EXPECT_EQ(r.state, c.state);
+        expectNoValues(r);
+    }
+}
+
 TEST(EraseCommitReply, OnlyTheExactTextsComplete) {
-    struct Case {
-        QString cmd;
-        QString buffer;
-        ReplyState state;
-    };
     const auto P = ReplyState::Positive;
     const auto N = ReplyState::Negative;
     const auto I = ReplyState::Incomplete;
-    const std::vector<Case> cases = {
+    const std::vector<StateCase> cases = {
         {"fe\r", "FE OK\r\n", P},
         {"fw\r", "FW OK\r\n", P},
         {"fw\r", "FE OK\r\n", I},
@@ -153,28 +165,17 @@ TEST(EraseCommitReply, OnlyTheExactTextsComplete) {
         {"fe\r", "FE OK\r\nERROR\r\n", N},
         {"fw\r", "ERROR\r", I},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(show(c.cmd) + " <- " + show(c.buffer));
-        const ParsedReply r = parseReply(c.cmd, c.buffer);
-        EXPECT_TRUE(r.handled);
-        EXPECT_EQ(r.state, c.state);
-        expectNoValues(r);
-    }
+    expectStatesWithoutValues(cases);
 }
 
 // --- set lines -----------------------------------------------------------------------------
 
 TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
-    struct Case {
-        QString cmd;
-        QString buffer;
-        ReplyState state;
-    };
     const auto P = ReplyState::Positive;
     const auto N = ReplyState::Negative;
     const auto I = ReplyState::Incomplete;
     const QString auth = "set 1 auth 1\r";
-    const std::vector<Case> cases = {
+    const std::vector<StateCase> cases = {
         {auth, "set 1 auth 1\r", P},
         {auth, "SET 1 AUTH 1\r", P},
         {auth, "Set 1 Auth 1\r\n", P},
@@ -197,13 +198,7 @@ TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
         {"set 1 apn ERROR\r", "set 1 apn ERROR\r\n", P},
         {"set 1 apn ERROR\r", "set 1 apn ERROR\rERROR\r\n", N},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(show(c.cmd) + " <- " + show(c.buffer));
-        const ParsedReply r = parseReply(c.cmd, c.buffer);
-        EXPECT_TRUE(r.handled);
-        EXPECT_EQ(r.state, c.state);
-        expectNoValues(r);
-    }
+    expectStatesWithoutValues(cases);
 }
 
 // --- other commands ------------------------------------------------------------------------
