@@ -1,0 +1,20 @@
+// Finds the device's serial ports among those present on the host, by USB identity.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kvu {
+
+class CGetComList {
+  public:
+    // Appends the device's ports to the list (never empties it), in the host's order; returns
+    // how many; 0 when the enumeration cannot start. Linux: sysfs; Windows: SetupAPI.
+    static int EnumKVUCommPort(QStringList& ports);
+#ifndef _WIN32
+    // Same, with the sysfs root and the device folder given.
+    static int EnumKVUCommPort(QStringList& ports, const QString& sysRoot, const QString& devRoot);
+#endif
+};
+
+}  // namespace kvu
