@@ -1,0 +1,23 @@
+// Where the next connection attempt looks for the device: by its USB identity, or at a port
+// the operator named.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace kvu {
+
+// Fills `port` and returns true when a port to try exists now; leaves it alone otherwise.
+using PortFinder = std::function<bool(QString& port)>;
+
+// Fresh discovery into `ports`; the first match goes into `port`.
+bool GetKvuComPort(QStringList& ports, QString& port);
+
+// Searches by USB identity on every call.
+PortFinder usbPortFinder();
+// The given path, whenever it exists (a symlink counts while its target exists).
+PortFinder fixedPortFinder(const QString& path);
+
+}  // namespace kvu
