@@ -3,9 +3,12 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QPushButton>
 
 #include <spdlog/spdlog.h>
+
+#include <utility>
 
 #include "app/about_dialog.h"
 #include "app/app_info.h"
@@ -25,8 +28,13 @@ constexpr int kLineEditInnerMargin = 2;
 }  // namespace
 
 CKVUUtilityDlg::CKVUUtilityDlg(const kvu::AppOptions& options, kvu::DialogService& dialogs,
-                               QWidget* parent)
+                               QWidget* parent, kvu::PortFinder finder)
     : QDialog(parent), m_options(options), m_dialogs(dialogs) {
+    if (!finder) {
+        finder =
+            m_options.port.isEmpty() ? kvu::usbPortFinder() : kvu::fixedPortFinder(m_options.port);
+    }
+    m_link = std::make_unique<kvu::ConnectionSupervisor>(std::move(finder));
     setWindowTitle(QString::fromUtf8(kvu::kAppTitle));
     // Caption, system menu and close box; no minimise or maximise box, not resizable.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -80,9 +88,16 @@ void CKVUUtilityDlg::OnInitDialog() {
     m_pBoldFont = std::make_unique<QFont>(*m_pGroupFont);
     m_pBoldFont->setWeight(QFont::Black);
 
-    // The reply event of the device link is created here with the receive thread.
+    // The receive thread hands its loss notice to this thread; the waits of a transaction keep
+    // the window painted.
+    m_link->setLossNotice([this](std::uint64_t linkNo) {
+        QMetaObject::invokeMethod(
+            this, [this, linkNo] { OnCloseKvuSerial(linkNo); }, Qt::QueuedConnection);
+    });
+    m_link->setWaitPump([this] { PumpWhileWaiting(); });
 
     FillControlIdTables();
+    ConnectChangeHandlers();
     StartSupervision();
 }
 
@@ -110,17 +125,18 @@ void CKVUUtilityDlg::FillControlIdTables() {
     m_nIdCheck = {IDC_CHECK1, IDC_CHECK2, IDC_CHECK3, IDC_CHECK4, IDC_CHECK5};
 }
 
-void CKVUUtilityDlg::StartSupervision() {
-    ShowDisconnectedDisplay();
-    // The one-second supervision timer that looks for the device is started here.
-}
-
 void CKVUUtilityDlg::shutdown() {
     if (m_bShutDown) {
         return;
     }
     m_bShutDown = true;
-    // The receive thread is stopped and the port closed here, while the window's data exists.
+    if (m_nTimerID != 0) {
+        killTimer(m_nTimerID);
+    }
+    // The receive thread goes before the records and controls it could still report into.
+    m_link->setLossNotice({});
+    m_link->disconnect();
+    m_bConnected = false;
 }
 
 void CKVUUtilityDlg::OnOK() {
@@ -128,6 +144,11 @@ void CKVUUtilityDlg::OnOK() {
 }
 
 void CKVUUtilityDlg::OnCancel() {
+    if (isBusy()) {
+        // Ends when the conversation in progress has, which is bounded.
+        m_bClosePending = true;
+        return;
+    }
     shutdown();
     QDialog::reject();
 }

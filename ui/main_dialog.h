@@ -6,10 +6,14 @@
 #include <QFont>
 
 #include <array>
+#include <cstdint>
 #include <map>
 #include <memory>
 
 #include "app/app_options.h"
+#include "link/connection_supervisor.h"
+#include "link/port_finders.h"
+#include "settings/profiles.h"
 #include "ui/dialog_service.h"
 #include "ui/dialog_units.h"
 
@@ -19,9 +23,11 @@ class QMenuBar;
 class CKVUUtilityDlg : public QDialog {
     Q_OBJECT
   public:
-    // Builds the window and runs OnInitDialog once; the window starts in the disconnected display.
+    // Builds the window and runs OnInitDialog once; the window starts in the disconnected display
+    // and looks for the device every second: at options.port when given, else by USB identity,
+    // unless `finder` says where to look.
     CKVUUtilityDlg(const kvu::AppOptions& options, kvu::DialogService& dialogs,
-                   QWidget* parent = nullptr);
+                   QWidget* parent = nullptr, kvu::PortFinder finder = {});
     ~CKVUUtilityDlg() override;
 
     // The control with this numeric id (objectName and property "controlId" carry it too).
@@ -36,9 +42,30 @@ class CKVUUtilityDlg : public QDialog {
     const QFont* groupFont() const { return m_pGroupFont.get(); }
     const QFont* boldFont() const { return m_pBoldFont.get(); }
 
-    // Ends the session with the device before the window's data goes: later stops the receive
-    // thread and closes the port. Safe to call more than once.
+    // Ends the session with the device before the window's data goes: stops the supervision
+    // timer and the receive thread and closes the port. Safe to call more than once.
     void shutdown();
+
+    bool isConnected() const { return m_bConnected; }
+    bool isChanged(int nNo) const;
+    // True while a device conversation runs and operator input waits.
+    bool isBusy() const { return m_nBusy > 0; }
+    int timerId() const { return m_nTimerID; }
+    kvu::ConnectionSupervisor& link() { return *m_link; }
+    const kvu::WwanProfile& wwanProfile(int nNo) const;
+    const kvu::WifiProfile& wifiProfile() const { return m_WifiProfile; }
+
+    // Supervision: the timer's tick, one connection attempt, the device box, and the loss
+    // notice of the receive thread (delivered queued, on this thread).
+    void OnTimer(int nIDEvent);
+    void ComPortOpenProcess();
+    void DisplayKvuInfo();
+    void OnCloseKvuSerial(std::uint64_t linkNo);
+
+    // Group display: records to controls and back, and the "(Changed)" caption.
+    void SetDataToGroup(int nNo);
+    void GetDataFromGroup(int nNo);
+    void DisplayModifiedState(int nNo);
 
     // Enables or disables the labels, edits, lists and preset buttons of group nNo (0-3 WWAN1-4,
     // 4 Wi-Fi); the group box itself stays as it is. Other nNo only log.
@@ -49,6 +76,12 @@ class CKVUUtilityDlg : public QDialog {
     void LoadSaveMenuEnable(bool bEnable);
 
   public Q_SLOTS:
+    void OnEnChangeWwan1();
+    void OnEnChangeWwan2();
+    void OnEnChangeWwan3();
+    void OnEnChangeWwan4();
+    void OnEnChangeWifi();
+
     void OnFileExit();
     void OnAboutAbout();
 
@@ -58,6 +91,7 @@ class CKVUUtilityDlg : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 #ifdef Q_OS_WIN
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 #endif
@@ -71,6 +105,16 @@ class CKVUUtilityDlg : public QDialog {
     void FillControlIdTables();
     void StartSupervision();
     void ShowDisconnectedDisplay();
+    void ShowConnectedDisplay();
+    void ConnectChangeHandlers();
+    void OnEnChangeWwan(int nNo);
+    void ShowPortProblem(const kvu::ConnectResult& result);
+    // Runs while a transaction waits: repaints, but leaves operator input queued.
+    void PumpWhileWaiting();
+    // Device conversations are not re-entered: the timer, the loss notice and closing the
+    // window wait until the conversation in progress has ended.
+    class BusyScope;
+    void EndBusy();
 #ifdef Q_OS_WIN
     void AppendSystemMenuItem();
 #endif
@@ -102,6 +146,27 @@ class CKVUUtilityDlg : public QDialog {
     std::array<int, 5> m_nIdSavePreset{};
     std::array<int, 5> m_nIdGroupBox{};
     std::array<int, 5> m_nIdCheck{};
+
+    // Profile records and their changed flags, index nNo.
+    std::array<kvu::WwanProfile, kvu::kWwanCount> m_WwanProfile{};
+    kvu::WifiProfile m_WifiProfile{};
+    std::array<bool, kvu::kGroupCount> bChanged{};
+    bool m_bChangeByCode = false;
+
+    // The device connection and what the device box shows of it.
+    std::unique_ptr<kvu::ConnectionSupervisor> m_link;
+    int m_nTimerID = 0;
+    QString m_strComPort;
+    QString m_strMcuId;
+    QString m_strVersion;
+    QString m_strSerial;
+    bool m_bPortHintShown = false;
+
+    int m_nBusy = 0;
+    int m_nPumpDepth = 0;
+    bool m_bLossPending = false;
+    std::uint64_t m_nPendingLossLink = 0;
+    bool m_bClosePending = false;
 
     bool m_bConnected = false;
     bool m_bInitDone = false;

@@ -1,7 +1,5 @@
-// Enabling and disabling the groups, the main buttons and the Load/Save menu items, and the
-// display of the window while no device is connected.
+// Enabling and disabling the groups, the main buttons and the Load/Save menu items.
 #include <QAction>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -14,17 +12,11 @@ using namespace kvu::ui;
 
 namespace {
 
-constexpr int kWifiGroup = 4;
+using kvu::kWifiGroup;
 
 void enableControl(const CKVUUtilityDlg& dlg, int id, bool enable) {
     if (QWidget* widget = dlg.control(id)) {
         widget->setEnabled(enable);
-    }
-}
-
-void setEditText(const CKVUUtilityDlg& dlg, int id, const QString& text) {
-    if (auto* edit = qobject_cast<QLineEdit*>(dlg.control(id))) {
-        edit->setText(text);
     }
 }
 
@@ -70,19 +62,4 @@ void CKVUUtilityDlg::LoadSaveMenuEnable(bool bEnable) {
     for (int position = 0; position < 2 && position < items.size(); ++position) {
         items[position]->setEnabled(bEnable);
     }
-}
-
-void CKVUUtilityDlg::ShowDisconnectedDisplay() {
-    spdlog::info("{}: disconnect", "CKVUUtilityDlg::DisplayKvuInfo");
-    setEditText(*this, IDC_STATUS, QStringLiteral("Disconnected"));
-    setEditText(*this, IDC_COMPORT, QString());
-    // The identity texts stay readable, greyed.
-    for (const int id : {IDC_MCUID, IDC_FW_VERSION, IDC_SERIAL}) {
-        enableControl(*this, id, false);
-    }
-    for (int nNo = 0; nNo <= kWifiGroup; ++nNo) {
-        EnableGroupUI(nNo, false);
-    }
-    MainButtonsEnable(false);
-    LoadSaveMenuEnable(false);
 }

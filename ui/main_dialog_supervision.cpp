@@ -1,0 +1,211 @@
+// Connection supervision: the one-second timer that looks for the device, the connection
+// attempt, the device box, and the loss of the device.
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTimerEvent>
+
+#include <spdlog/spdlog.h>
+
+#include "app/log_format.h"
+#include "ui/control_ids.h"
+#include "ui/main_dialog.h"
+
+using namespace kvu::ui;
+
+namespace {
+
+constexpr int kSupervisionPeriodMs = 1000;
+
+void setEditText(const CKVUUtilityDlg& dlg, int id, const QString& text) {
+    if (auto* edit = qobject_cast<QLineEdit*>(dlg.control(id))) {
+        edit->setText(text);
+        edit->setCursorPosition(0);
+    }
+}
+
+void enableControl(const CKVUUtilityDlg& dlg, int id, bool enable) {
+    if (QWidget* widget = dlg.control(id)) {
+        widget->setEnabled(enable);
+    }
+}
+
+}  // namespace
+
+class CKVUUtilityDlg::BusyScope {
+  public:
+    explicit BusyScope(CKVUUtilityDlg& dlg) : dlg_(dlg) { ++dlg_.m_nBusy; }
+    ~BusyScope() {
+        if (--dlg_.m_nBusy == 0) {
+            dlg_.EndBusy();
+        }
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    CKVUUtilityDlg& dlg_;
+};
+
+void CKVUUtilityDlg::StartSupervision() {
+    DisplayKvuInfo();
+    m_nTimerID = startTimer(kSupervisionPeriodMs);
+    spdlog::info("{} SetTimer:{}", "CKVUUtilityDlg::OnInitDialog", m_nTimerID);
+}
+
+void CKVUUtilityDlg::timerEvent(QTimerEvent* event) {
+    OnTimer(event->timerId());
+    QDialog::timerEvent(event);
+}
+
+void CKVUUtilityDlg::OnTimer(int nIDEvent) {
+    // A tick that falls due during a conversation is simply skipped; the next one comes.
+    if (nIDEvent == m_nTimerID && m_nTimerID != 0 && !m_bConnected && !isBusy() && !m_bShutDown) {
+        ComPortOpenProcess();
+    }
+}
+
+void CKVUUtilityDlg::ComPortOpenProcess() {
+    BusyScope busy(*this);
+    const kvu::ConnectResult result = m_link->ComPortOpenProcess();
+    ShowPortProblem(result);
+    if (result.outcome != kvu::ConnectOutcome::Connected) {
+        return;
+    }
+    m_bConnected = true;
+    m_strComPort = result.port;
+    const kvu::protocol::DeviceIdentity identity = m_link->session().identity();
+    m_strVersion = identity.version;
+    m_strMcuId = identity.mcuId;
+    m_strSerial = identity.serial;
+    const kvu::DeviceProfiles profiles = m_link->session().profiles();
+    for (int i = 0; i < kvu::kWwanCount; ++i) {
+        m_WwanProfile[static_cast<std::size_t>(i)] = profiles.wwan[static_cast<std::size_t>(i)];
+    }
+    m_WifiProfile = profiles.wifi;
+
+    m_bChangeByCode = true;
+    DisplayKvuInfo();
+    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
+        bChanged[static_cast<std::size_t>(nNo)] = false;
+        SetDataToGroup(nNo);
+    }
+    m_bChangeByCode = false;
+}
+
+void CKVUUtilityDlg::ShowPortProblem(const kvu::ConnectResult& result) {
+    if (m_bConnected || result.outcome == kvu::ConnectOutcome::Connected) {
+        return;
+    }
+    auto* field = qobject_cast<QLineEdit*>(control(IDC_COMPORT));
+    if (field == nullptr) {
+        return;
+    }
+    if (result.outcome == kvu::ConnectOutcome::OpenFailed && result.permissionDenied) {
+        const QString name = QFileInfo(result.port).fileName();
+        setEditText(*this, IDC_COMPORT, QStringLiteral("(%1: permission denied)").arg(name));
+        field->setToolTip(
+            QStringLiteral("%1 exists, but this user may not open it.\n"
+                           "Add the user to the dialout group and log in again, or give the\n"
+                           "seat access with a udev rule for USB 0483:5740 (TAG+=\"uaccess\")\n"
+                           "and plug the device in again. The README has the details.")
+                .arg(result.port));
+        m_bPortHintShown = true;
+        return;
+    }
+    if (m_bPortHintShown) {
+        setEditText(*this, IDC_COMPORT, QString());
+        field->setToolTip(QString());
+        m_bPortHintShown = false;
+    }
+}
+
+void CKVUUtilityDlg::DisplayKvuInfo() {
+    if (m_bConnected) {
+        ShowConnectedDisplay();
+    } else {
+        ShowDisconnectedDisplay();
+    }
+}
+
+void CKVUUtilityDlg::ShowConnectedDisplay() {
+    spdlog::info("{}: connect", "CKVUUtilityDlg::DisplayKvuInfo");
+    // Only the keyword goes: an identifier may itself end or begin in keyword letters.
+    m_strMcuId = kvu::stripLeadingKeyword(m_strMcuId, {"MCUID ", "SN "});
+    m_strVersion = kvu::stripLeadingKeyword(m_strVersion, {"VER "});
+    setEditText(*this, IDC_STATUS, QStringLiteral("Connected"));
+    setEditText(*this, IDC_COMPORT, QStringLiteral("(") + m_strComPort + QStringLiteral(")"));
+    if (QWidget* field = control(IDC_COMPORT)) {
+        field->setToolTip(m_strComPort);
+    }
+    m_bPortHintShown = false;
+    setEditText(*this, IDC_MCUID, m_strMcuId);
+    setEditText(*this, IDC_FW_VERSION, m_strVersion);
+    setEditText(*this, IDC_SERIAL, m_strSerial);
+    for (const int id : {IDC_MCUID, IDC_FW_VERSION, IDC_SERIAL}) {
+        enableControl(*this, id, true);
+    }
+    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
+        EnableGroupUI(nNo, true);
+    }
+    if (QWidget* first = control(m_nIdLoadPreset[0])) {
+        first->setFocus();
+    }
+    MainButtonsEnable(true);
+    LoadSaveMenuEnable(true);
+}
+
+void CKVUUtilityDlg::ShowDisconnectedDisplay() {
+    spdlog::info("{}: disconnect", "CKVUUtilityDlg::DisplayKvuInfo");
+    setEditText(*this, IDC_STATUS, QStringLiteral("Disconnected"));
+    setEditText(*this, IDC_COMPORT, QString());
+    if (QWidget* field = control(IDC_COMPORT)) {
+        field->setToolTip(QString());
+    }
+    m_bPortHintShown = false;
+    // The identity texts stay readable, greyed.
+    for (const int id : {IDC_MCUID, IDC_FW_VERSION, IDC_SERIAL}) {
+        enableControl(*this, id, false);
+    }
+    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
+        EnableGroupUI(nNo, false);
+    }
+    MainButtonsEnable(false);
+    LoadSaveMenuEnable(false);
+}
+
+void CKVUUtilityDlg::OnCloseKvuSerial(std::uint64_t linkNo) {
+    if (isBusy()) {
+        // The conversation in progress ends on the lost link by itself; the display follows.
+        m_bLossPending = true;
+        m_nPendingLossLink = linkNo;
+        return;
+    }
+    if (!m_link->OnCloseKvuSerial(linkNo)) {
+        return;  // that link was already released
+    }
+    spdlog::info("{}", "CKVUUtilityDlg::OnCloseKvuSerial");
+    m_bConnected = false;
+    DisplayKvuInfo();
+}
+
+void CKVUUtilityDlg::PumpWhileWaiting() {
+    if (m_nPumpDepth > 0) {
+        return;
+    }
+    ++m_nPumpDepth;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    --m_nPumpDepth;
+}
+
+void CKVUUtilityDlg::EndBusy() {
+    if (m_bLossPending) {
+        m_bLossPending = false;
+        OnCloseKvuSerial(m_nPendingLossLink);
+    }
+    if (m_bClosePending) {
+        m_bClosePending = false;
+        OnCancel();
+    }
+}
