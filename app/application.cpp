@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/restart_support.h"
+#include "app/simulated_port.h"
 #include "ui/main_dialog.h"
 
 CKVUUtilityApp::CKVUUtilityApp(int& argc, char** argv, kvu::AppOptions options)
@@ -35,8 +36,21 @@ bool CKVUUtilityApp::InitInstance() {
         case kvu::SingleInstance::State::Acquired:
             break;
     }
+    // Outlives the window, which talks to it until it closes.
+    kvu::SimulatedPort simulated;
+    kvu::PortFinder finder;
+    if (m_options.simulate) {
+        QString error;
+        if (!simulated.start(error)) {
+            m_dialogs.messageBox(
+                nullptr, QStringLiteral("The simulated device could not start: %1").arg(error),
+                kvu::DialogService::Icon::Error);
+            return false;
+        }
+        finder = simulated.finder();
+    }
     {
-        CKVUUtilityDlg dialog(m_options, m_dialogs);
+        CKVUUtilityDlg dialog(m_options, m_dialogs, nullptr, finder);
         dialog.exec();
     }
     return false;
