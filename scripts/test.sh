@@ -16,6 +16,9 @@ for preset in default asan tsan; do
     ctest --preset "$preset"
 done
 
+step "access-rights tests as an unprivileged user"
+scripts/unprivileged-tests.sh build/default
+
 if [ -x scripts/fuzz.sh ]; then
     step "fuzz"
     scripts/fuzz.sh

@@ -10,6 +10,9 @@
 
 #include <array>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "tests/support/log_capture.h"
 #include "tests/ui/device_window_fixture.h"
 #include "ui/control_ids.h"
@@ -291,6 +294,29 @@ TEST_F(DeviceWindow, ClosingWhileConnectedReleasesThePort) {
     EXPECT_FALSE(dlg_->link().channel().isRunning());
     EXPECT_FALSE(dlg_->link().channel().isOpen());
     EXPECT_TRUE(portIsFree());
+}
+
+// Root opens any port, so this runs only for an ordinary user (as on a technician's desk).
+TEST_F(DeviceWindow, PortWithoutPermissionSaysSoInThePortField) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may open any port";
+    }
+    startDevice();
+    const std::string line = device_->slavePath();
+    ASSERT_EQ(::chmod(line.c_str(), 0), 0);
+    openWindow();
+    const QString hint = QStringLiteral("(ttyKVU: permission denied)");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return edit(IDC_COMPORT)->text() == hint; }, 3000))
+        << edit(IDC_COMPORT)->text().toStdString();
+    EXPECT_TRUE(edit(IDC_COMPORT)->toolTip().contains(QStringLiteral("dialout")));
+    EXPECT_TRUE(edit(IDC_COMPORT)->toolTip().contains(QStringLiteral("udev")));
+    EXPECT_FALSE(dlg_->isConnected());
+    EXPECT_EQ(edit(IDC_STATUS)->text(), "Disconnected");
+
+    ASSERT_EQ(::chmod(line.c_str(), 0600), 0);
+    ASSERT_TRUE(waitConnected(true, 3000));
+    EXPECT_EQ(edit(IDC_COMPORT)->text(), "(" + linkPath_ + ")");
+    EXPECT_EQ(edit(IDC_COMPORT)->toolTip(), linkPath_);
 }
 
 }  // namespace
