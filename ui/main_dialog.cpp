@@ -207,6 +207,15 @@ bool CKVUUtilityDlg::nativeEvent(const QByteArray& eventType, void* message, qin
             *result = 0;
             return true;
         }
+        if (msg->message == WM_DEVICECHANGE) {
+            // Arrival and loss are seen by the timer and the receive thread; this only logs.
+            constexpr WPARAM kDeviceRemoveComplete = 0x8004;
+            if (msg->wParam == kDeviceRemoveComplete) {
+                spdlog::debug("{} DBT_DEVICEREMOVECOMPLETE", "CKVUUtilityDlg::OnDeviceChange");
+            }
+            *result = TRUE;
+            return true;
+        }
     }
     return QDialog::nativeEvent(eventType, message, result);
 }
