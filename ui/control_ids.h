@@ -99,8 +99,12 @@ inline constexpr int ID_FILE_SAVE = 57603;
 // System menu item (Windows only)
 inline constexpr int IDM_ABOUTBOX = 0x0010;
 
-// About box
+// About box and result dialog
 inline constexpr int IDOK = 1;
 inline constexpr int IDC_ABOUT_VERSION = 1065;
+// Result dialog lines
+inline constexpr int IDC_RESULT_LINE1 = 1078;
+inline constexpr int IDC_RESULT_LINE2 = 1079;
+inline constexpr int IDC_RESULT_LINE3 = 1080;
 
 }  // namespace kvu::ui

@@ -98,6 +98,7 @@ void CKVUUtilityDlg::OnInitDialog() {
 
     FillControlIdTables();
     ConnectChangeHandlers();
+    ConnectOperationButtons();
     StartSupervision();
 }
 

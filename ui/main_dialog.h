@@ -75,7 +75,15 @@ class CKVUUtilityDlg : public QDialog {
     // Items 0 and 1 (Load, Save) of the first menu.
     void LoadSaveMenuEnable(bool bEnable);
 
+    // Validates the typed entries; on a rejection shows why, focuses the edit, returns false.
+    bool CheckEnterText();
+
   public Q_SLOTS:
+    // The three device operations.
+    void OnBnClickedWrite();
+    void OnBnClickedReload();
+    void OnBnClickedErase();
+
     void OnEnChangeWwan1();
     void OnEnChangeWwan2();
     void OnEnChangeWwan3();
@@ -107,13 +115,31 @@ class CKVUUtilityDlg : public QDialog {
     void ShowDisconnectedDisplay();
     void ShowConnectedDisplay();
     void ConnectChangeHandlers();
+    void ConnectOperationButtons();
+    void ShowResult(const QString& title, const QString& line1, const QString& line2,
+                    const QString& line3);
+    // Records from the device's last read, drawn into all groups with their marks cleared.
+    void RedrawAllGroups();
     void OnEnChangeWwan(int nNo);
     void ShowPortProblem(const kvu::ConnectResult& result);
     // Runs while a transaction waits: repaints, but leaves operator input queued.
     void PumpWhileWaiting();
     // Device conversations are not re-entered: the timer, the loss notice and closing the
     // window wait until the conversation in progress has ended.
-    class BusyScope;
+    class BusyScope {
+      public:
+        explicit BusyScope(CKVUUtilityDlg& dlg) : dlg_(dlg) { ++dlg_.m_nBusy; }
+        ~BusyScope() {
+            if (--dlg_.m_nBusy == 0) {
+                dlg_.EndBusy();
+            }
+        }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+      private:
+        CKVUUtilityDlg& dlg_;
+    };
     void EndBusy();
 #ifdef Q_OS_WIN
     void AppendSystemMenuItem();

@@ -33,21 +33,6 @@ void enableControl(const CKVUUtilityDlg& dlg, int id, bool enable) {
 
 }  // namespace
 
-class CKVUUtilityDlg::BusyScope {
-  public:
-    explicit BusyScope(CKVUUtilityDlg& dlg) : dlg_(dlg) { ++dlg_.m_nBusy; }
-    ~BusyScope() {
-        if (--dlg_.m_nBusy == 0) {
-            dlg_.EndBusy();
-        }
-    }
-    BusyScope(const BusyScope&) = delete;
-    BusyScope& operator=(const BusyScope&) = delete;
-
-  private:
-    CKVUUtilityDlg& dlg_;
-};
-
 void CKVUUtilityDlg::StartSupervision() {
     DisplayKvuInfo();
     m_nTimerID = startTimer(kSupervisionPeriodMs);
@@ -79,19 +64,9 @@ void CKVUUtilityDlg::ComPortOpenProcess() {
     m_strVersion = identity.version;
     m_strMcuId = identity.mcuId;
     m_strSerial = identity.serial;
-    const kvu::DeviceProfiles profiles = m_link->session().profiles();
-    for (int i = 0; i < kvu::kWwanCount; ++i) {
-        m_WwanProfile[static_cast<std::size_t>(i)] = profiles.wwan[static_cast<std::size_t>(i)];
-    }
-    m_WifiProfile = profiles.wifi;
-
-    m_bChangeByCode = true;
     DisplayKvuInfo();
-    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
-        bChanged[static_cast<std::size_t>(nNo)] = false;
-        SetDataToGroup(nNo);
-    }
-    m_bChangeByCode = false;
+    // What the device holds now, with every mark cleared: unwritten edits are replaced.
+    RedrawAllGroups();
 }
 
 void CKVUUtilityDlg::ShowPortProblem(const kvu::ConnectResult& result) {

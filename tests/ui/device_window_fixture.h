@@ -33,7 +33,7 @@ inline sim::DeviceState sampleDeviceState() {
         s.wwan[static_cast<std::size_t>(i)] = {"apn" + n + ".example", "user" + n,
                                                "Pw-" + n + "-secret", "1", "2"};
     }
-    s.wifi = {"Plant WLAN", "1", "0", "Phrase-Canary-55"};
+    s.wifi = {"Plant-WLAN", "1", "0", "Phrase-Canary-55"};
     return s;
 }
 

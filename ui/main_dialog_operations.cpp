@@ -1,0 +1,188 @@
+// The three device operations behind the buttons: Write (after the entry checks), Reload and
+// Erase, each ending in one result dialog.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <spdlog/spdlog.h>
+
+#include "app/log_format.h"
+#include "settings/entry_validation.h"
+#include "ui/control_ids.h"
+#include "ui/main_dialog.h"
+#include "ui/write_result_dialog.h"
+
+using namespace kvu::ui;
+
+namespace {
+
+QString editText(const CKVUUtilityDlg& dlg, int id) {
+    const auto* edit = qobject_cast<const QLineEdit*>(dlg.control(id));
+    return edit != nullptr ? edit->text() : QString();
+}
+
+}  // namespace
+
+void CKVUUtilityDlg::ConnectOperationButtons() {
+    const std::pair<int, void (CKVUUtilityDlg::*)()> buttons[] = {
+        {IDC_WRITE, &CKVUUtilityDlg::OnBnClickedWrite},
+        {IDC_RELOAD, &CKVUUtilityDlg::OnBnClickedReload},
+        {IDC_ERASE, &CKVUUtilityDlg::OnBnClickedErase},
+    };
+    for (const auto& [id, handler] : buttons) {
+        if (auto* button = qobject_cast<QPushButton*>(control(id))) {
+            connect(button, &QPushButton::clicked, this, handler);
+        }
+    }
+}
+
+bool CKVUUtilityDlg::CheckEnterText() {
+    kvu::EnteredTexts texts;
+    for (std::size_t i = 0; i < texts.wwan.size(); ++i) {
+        texts.wwan[i] = {editText(*this, m_nIdApn[i]), editText(*this, m_nIdUserName[i]),
+                         editText(*this, m_nIdPassword[i])};
+    }
+    texts.ssid = editText(*this, IDC_SSID);
+    texts.passphrase = editText(*this, IDC_PASSPHRASE);
+    const auto* keyFormat = qobject_cast<const QComboBox*>(control(IDC_KEYFORMAT));
+    texts.keyFormat = keyFormat != nullptr ? keyFormat->currentIndex() : -1;
+
+    const std::optional<kvu::EntryRejection> rejected = kvu::firstRejectedEntry(texts);
+    if (!rejected) {
+        return true;
+    }
+    m_dialogs.messageBox(this, rejected->message, kvu::DialogService::Icon::Error);
+    int id = IDC_PASSPHRASE;
+    if (rejected->nNo < kvu::kWifiGroup) {
+        const std::size_t i = static_cast<std::size_t>(rejected->nNo);
+        switch (rejected->entry) {
+            case kvu::EntryKind::Apn:
+                id = m_nIdApn[i];
+                break;
+            case kvu::EntryKind::UserName:
+                id = m_nIdUserName[i];
+                break;
+            default:
+                id = m_nIdPassword[i];
+                break;
+        }
+    } else if (rejected->entry == kvu::EntryKind::Ssid) {
+        id = IDC_SSID;
+    }
+    if (QWidget* edit = control(id)) {
+        edit->setFocus();
+    }
+    return false;
+}
+
+void CKVUUtilityDlg::ShowResult(const QString& title, const QString& line1, const QString& line2,
+                                const QString& line3) {
+    CWriteResultDlg result(this);
+    result.SetResultText(title, line1, line2, line3);
+    m_dialogs.execDialog(result);
+}
+
+void CKVUUtilityDlg::RedrawAllGroups() {
+    const kvu::DeviceProfiles profiles = m_link->session().profiles();
+    for (std::size_t i = 0; i < m_WwanProfile.size(); ++i) {
+        m_WwanProfile[i] = profiles.wwan[i];
+    }
+    m_WifiProfile = profiles.wifi;
+    m_bChangeByCode = true;
+    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
+        bChanged[static_cast<std::size_t>(nNo)] = false;
+        SetDataToGroup(nNo);
+    }
+    m_bChangeByCode = false;
+}
+
+void CKVUUtilityDlg::OnBnClickedWrite() {
+    constexpr const char* kName = "CKVUUtilityDlg::OnBnClickedWrite";
+    if (!m_bConnected || isBusy()) {
+        return;
+    }
+    BusyScope busy(*this);
+    spdlog::info("{}", kName);
+    if (!CheckEnterText()) {
+        spdlog::info("{} CheckEnterText return false", kName);
+        return;
+    }
+    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
+        GetDataFromGroup(nNo);
+    }
+    kvu::DeviceProfiles profiles;
+    for (std::size_t i = 0; i < m_WwanProfile.size(); ++i) {
+        profiles.wwan[i] = m_WwanProfile[i];
+    }
+    profiles.wifi = m_WifiProfile;
+    kvu::protocol::DeviceSession& session = m_link->session();
+    session.setProfiles(profiles);
+
+    QString strError;
+    if (!session.set_APN_WIFI_info(strError)) {
+        spdlog::error("{} {}", kName, strError);
+        ShowResult(QStringLiteral("Write Result"), QStringLiteral("Write Failed"),
+                   m_link->channel().currentCommand(), strError);
+        return;
+    }
+    // An unanswered or refused commit is a failed Write: the device did not save the profiles.
+    if (!session.commitProfiles(strError)) {
+        spdlog::error("{} {}", kName, strError);
+        ShowResult(QStringLiteral("Write Result"), QStringLiteral("Write Failed"),
+                   m_link->channel().currentCommand(), strError);
+        return;
+    }
+    spdlog::info("{}", "Write Successfully");
+    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
+        bChanged[static_cast<std::size_t>(nNo)] = false;
+        DisplayModifiedState(nNo);
+    }
+    ShowResult(QStringLiteral("Write Result"), QString(), QStringLiteral("Write Successfully"),
+               QString());
+}
+
+void CKVUUtilityDlg::OnBnClickedReload() {
+    if (!m_bConnected || isBusy()) {
+        return;
+    }
+    BusyScope busy(*this);
+    spdlog::info("{}", "CKVUUtilityDlg::OnBnClickedReload");
+    QString strError;
+    if (!m_link->session().get_APN_WIFI_info(strError)) {
+        spdlog::error("{}", "Reload Failed");
+        ShowResult(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"),
+                   m_link->channel().currentCommand(), strError);
+        return;
+    }
+    spdlog::info("{}", "Reload Successfully");
+    RedrawAllGroups();
+    ShowResult(QStringLiteral("Reload Result"), QString(), QStringLiteral("Reload Successfully"),
+               QString());
+}
+
+void CKVUUtilityDlg::OnBnClickedErase() {
+    if (!m_bConnected || isBusy()) {
+        return;
+    }
+    BusyScope busy(*this);
+    spdlog::info("{}", "CKVUUtilityDlg::OnBnClickedErase");
+    QString strError;
+    kvu::protocol::DeviceSession& session = m_link->session();
+    if (!session.fe_APN_WIFI_info(strError)) {
+        spdlog::error("{}", "Erase Failed");
+        ShowResult(QStringLiteral("Erase Result"), QStringLiteral("Erase Failed"),
+                   m_link->channel().currentCommand(), strError);
+        return;
+    }
+    spdlog::info("{}", "Erase Successfully");
+    if (!session.get_APN_WIFI_info(strError)) {
+        spdlog::error("{}", "Erase Failed");
+        ShowResult(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"),
+                   m_link->channel().currentCommand(), strError);
+        return;
+    }
+    spdlog::info("{}", "Reload Successfully");
+    RedrawAllGroups();
+    ShowResult(QStringLiteral("Erase Result"), QString(), QStringLiteral("Erase Successfully"),
+               QString());
+}
