@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal build, the
-# AddressSanitizer/UBSan build, the ThreadSanitizer build of the core, and the fuzzers.
+# AddressSanitizer/UBSan build, the ThreadSanitizer build of the core, the access-rights tests
+# as an unprivileged user, the Debian package, the Windows sources (cross-compiled), and the
+# fuzzers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
@@ -18,6 +20,12 @@ done
 
 step "access-rights tests as an unprivileged user"
 scripts/unprivileged-tests.sh build/default
+
+step "Debian package: build and check without installing"
+scripts/package-check.sh build/default
+
+step "Windows sources: compile and link with mingw-w64"
+scripts/win32-check.sh
 
 if [ -x scripts/fuzz.sh ]; then
     step "fuzz"

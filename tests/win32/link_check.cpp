@@ -1,0 +1,38 @@
+// Links the Windows-only sources into one program with the Windows libraries, so that a
+// declaration without its Windows definition, or a missing system library, shows here. It is
+// built with the mingw-w64 cross compiler and not run.
+#include <cstdio>
+
+#include "app/restart_support.h"
+#include "app/single_instance.h"
+#include "link/serial_port.h"
+#include "link/setupapi_com_ports.h"
+
+int main() {
+    kvu::registerRestartSupport();
+
+    kvu::SingleInstance instance;
+    const bool acquired = instance.acquire() == kvu::SingleInstance::State::Acquired;
+    instance.release();
+
+    kvu::SerialPort port;
+    const kvu::OpenResult opened = port.open("COM250");
+    if (opened.ok()) {
+        char buffer[16];
+        (void)port.read(buffer, sizeof buffer);
+        (void)port.waitWritable(10);
+        (void)port.write("ver\r", 4);
+        port.cancelRead();
+        port.close();
+    }
+
+    int ports = 0;
+    kvu::win::ComPortVisitor visitor;
+    visitor.acceptParent = [](const kvu::win::ComPortIds&) { return true; };
+    visitor.port = [&](const kvu::win::ComPortIds&) { ++ports; };
+    visitor.failed = [](kvu::win::ComPortFailure) {};
+    const bool walked = kvu::win::walkComPorts(visitor);
+
+    std::printf("%d %d %d %d\n", acquired, opened.ok(), walked, ports);
+    return 0;
+}
