@@ -5,16 +5,17 @@
 #include <spdlog/spdlog.h>
 
 #include <memory>
+#include <utility>
 
 #include "app/log_format.h"
 #include "link/com_list.h"
 
 namespace kvu {
 
-bool GetKvuComPort(QStringList& ports, QString& port) {
+bool GetKvuComPort(QStringList& ports, QString& port, const PortEnumerator& enumerate) {
     spdlog::debug("{}", "CKVUUtilityDlg::GetKvuComPort");
     ports.clear();
-    const int count = CGetComList::EnumKVUCommPort(ports);
+    const int count = enumerate ? enumerate(ports) : CGetComList::EnumKVUCommPort(ports);
     if (count <= 0 || ports.isEmpty()) {
         return false;
     }
@@ -23,9 +24,11 @@ bool GetKvuComPort(QStringList& ports, QString& port) {
     return true;
 }
 
-PortFinder usbPortFinder() {
+PortFinder usbPortFinder(PortEnumerator enumerate) {
     auto ports = std::make_shared<QStringList>();
-    return [ports](QString& port) { return GetKvuComPort(*ports, port); };
+    return [ports, enumerate = std::move(enumerate)](QString& port) {
+        return GetKvuComPort(*ports, port, enumerate);
+    };
 }
 
 PortFinder fixedPortFinder(const QString& path) {

@@ -12,11 +12,15 @@ namespace kvu {
 // Fills `port` and returns true when a port to try exists now; leaves it alone otherwise.
 using PortFinder = std::function<bool(QString& port)>;
 
+// Appends the device's ports to the list and returns how many (the host's enumeration when
+// empty).
+using PortEnumerator = std::function<int(QStringList& ports)>;
+
 // Fresh discovery into `ports`; the first match goes into `port`.
-bool GetKvuComPort(QStringList& ports, QString& port);
+bool GetKvuComPort(QStringList& ports, QString& port, const PortEnumerator& enumerate = {});
 
 // Searches by USB identity on every call.
-PortFinder usbPortFinder();
+PortFinder usbPortFinder(PortEnumerator enumerate = {});
 // The given path, whenever it exists (a symlink counts while its target exists).
 PortFinder fixedPortFinder(const QString& path);
 
