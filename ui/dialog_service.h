@@ -4,10 +4,44 @@
 
 #include <QString>
 
+#include <map>
+#include <vector>
+
 class QDialog;
 class QWidget;
 
 namespace kvu {
+
+// A file dialog as the commands describe it, in the platform's terms.
+struct FileDialogRequest {
+    enum class Kind { Open, Save };
+    // A check button added to the dialog, by id, with its label and first state.
+    struct CheckButton {
+        int id = 0;
+        QString label;
+        bool checked = false;
+    };
+
+    Kind kind = Kind::Open;
+    QString defaultExtension;  // a pattern such as "*.wwan"
+    // "Description|pattern|" entries, such as "All Preset File(*.all)|*.all|".
+    QString filter;
+    unsigned flags = 0;  // the platform's flag word; 1 is OFN_READONLY
+    std::vector<CheckButton> checkButtons;
+};
+
+// How the operator closed a file dialog.
+struct FileDialogResult {
+    bool accepted = false;            // OK, not cancelled
+    QString path;                     // full path of the chosen file, taken as it stands
+    std::map<int, bool> checkStates;  // by check button id
+};
+
+// A check button whose state is not known counts as not ticked.
+inline bool isTicked(const FileDialogResult& result, int id) {
+    const auto it = result.checkStates.find(id);
+    return it != result.checkStates.end() && it->second;
+}
 
 class DialogService {
   public:
@@ -21,6 +55,9 @@ class DialogService {
     // Runs a fully built modal helper dialog (About box, result dialog) and returns its result
     // code (QDialog::Accepted or QDialog::Rejected).
     virtual int execDialog(QDialog& dialog) = 0;
+
+    // Shows a modal open or save file dialog and tells how it was closed.
+    virtual FileDialogResult fileDialog(QWidget* parent, const FileDialogRequest& request) = 0;
 };
 
 }  // namespace kvu

@@ -41,6 +41,13 @@ QString dialogTranscriptLine(const QString& caption) {
     return QStringLiteral("Dialog\t") + escapeTranscriptText(caption);
 }
 
+QString fileDialogTranscriptLine(const FileDialogRequest& request) {
+    const QString kind = request.kind == FileDialogRequest::Kind::Open ? QStringLiteral("FileOpen")
+                                                                       : QStringLiteral("FileSave");
+    return kind + u'\t' + escapeTranscriptText(request.defaultExtension) + u'\t' +
+           escapeTranscriptText(request.filter);
+}
+
 bool appendTranscriptLine(const QString& path, const QString& line, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {

@@ -23,6 +23,10 @@ QString messageTranscriptLine(DialogService::Icon icon, const QString& text);
 // "Dialog\t<escaped caption>" for a modal helper dialog.
 QString dialogTranscriptLine(const QString& caption);
 
+// "FileOpen\t<default extension>\t<filter>" (or "FileSave..."), each text escaped, for a file
+// dialog. Unattended, a file dialog counts as cancelled: nobody chose a file.
+QString fileDialogTranscriptLine(const FileDialogRequest& request);
+
 // Appends line and a line feed, UTF-8. False with the reason in error when the file cannot
 // be written.
 bool appendTranscriptLine(const QString& path, const QString& line, QString* error = nullptr);

@@ -1,5 +1,6 @@
-// A dialog service for tests: records every message box and helper dialog instead of showing
-// it, and answers helper dialogs from a queue (Accepted when the queue is empty).
+// A dialog service for tests: records every message box, helper dialog and file dialog request
+// instead of showing it, and answers helper dialogs (Accepted when their queue is empty) and
+// file dialogs (cancelled when their queue is empty) from queues.
 #pragma once
 
 #include <QDialog>
@@ -46,10 +47,31 @@ class FakeDialogs : public kvu::DialogService {
         return answer;
     }
 
+    // A scripted answer's check states are what the operator changed: buttons it does not name
+    // keep the state the request gave them, as in the real dialog.
+    kvu::FileDialogResult fileDialog(QWidget* /*parent*/,
+                                     const kvu::FileDialogRequest& request) override {
+        fileRequests.push_back(request);
+        if (fileAnswers.empty()) {
+            return {};
+        }
+        kvu::FileDialogResult answer = fileAnswers.front();
+        fileAnswers.pop_front();
+        if (!answer.accepted) {
+            return {};
+        }
+        for (const kvu::FileDialogRequest::CheckButton& button : request.checkButtons) {
+            answer.checkStates.try_emplace(button.id, button.checked);
+        }
+        return answer;
+    }
+
     std::vector<Message> messages;
     std::vector<Dialog> dialogs;
     std::deque<int> dialogAnswers;
     std::function<void(QDialog&)> onDialog;
+    std::vector<kvu::FileDialogRequest> fileRequests;
+    std::deque<kvu::FileDialogResult> fileAnswers;
 };
 
 }  // namespace kvu::test

@@ -82,6 +82,23 @@ TEST_F(TranscriptService, EveryDialogAppendsOneLineAndReturnsAtOnce) {
                                        "Dialog\tWrite Result\n"));
 }
 
+TEST_F(TranscriptService, FileDialogIsRecordedAndCountsAsCancelled) {
+    kvu::QtDialogService service;
+    kvu::FileDialogRequest open{kvu::FileDialogRequest::Kind::Open,
+                                "*.all",
+                                "All Preset File(*.all)|*.all|",
+                                1,
+                                {{1068, "WWAN1", true}}};
+    const kvu::FileDialogResult opened = service.fileDialog(nullptr, open);
+    EXPECT_FALSE(opened.accepted);
+    EXPECT_TRUE(opened.path.isEmpty());
+    const kvu::FileDialogRequest save{
+        kvu::FileDialogRequest::Kind::Save, "*.wifi", "Wi-Fi Preset File(*.wifi)|*.wifi|", 0, {}};
+    EXPECT_FALSE(service.fileDialog(nullptr, save).accepted);
+    EXPECT_EQ(transcript(), QByteArray("FileOpen\t*.all\tAll Preset File(*.all)|*.all|\n"
+                                       "FileSave\t*.wifi\tWi-Fi Preset File(*.wifi)|*.wifi|\n"));
+}
+
 TEST_F(TranscriptService, AppendsToAnExistingTranscript) {
     {
         QFile file(path_);
