@@ -99,6 +99,7 @@ void CKVUUtilityDlg::OnInitDialog() {
     FillControlIdTables();
     ConnectChangeHandlers();
     ConnectOperationButtons();
+    ConnectPresetCommands();
     StartSupervision();
 }
 

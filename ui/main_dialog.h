@@ -197,4 +197,25 @@ class CKVUUtilityDlg : public QDialog {
     bool m_bConnected = false;
     bool m_bInitDone = false;
     bool m_bShutDown = false;
+
+    // The preset commands: one profile to or from a .wwan or .wifi file, all five an .all file.
+  public:
+    void LoadWwanPreset(int nNo);
+    void SaveWwanPreset(int nNo);
+  public Q_SLOTS:
+    void OnBnClickedLoadpreset1();
+    void OnBnClickedLoadpreset2();
+    void OnBnClickedLoadpreset3();
+    void OnBnClickedLoadpreset4();
+    void OnBnClickedLoadpreset5();
+    void OnBnClickedSavepreset1();
+    void OnBnClickedSavepreset2();
+    void OnBnClickedSavepreset3();
+    void OnBnClickedSavepreset4();
+    void OnBnClickedSavepreset5();
+    void OnFileLoad();
+    void OnFileSave();
+
+  private:
+    void ConnectPresetCommands();
 };
