@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include "app/about_dialog.h"
 #include "app/app_info.h"
 #include "app/log_setup.h"
+#include "ui/app_icon.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_font.h"
 
@@ -60,7 +62,10 @@ void CKVUUtilityDlg::OnInitDialog() {
 #ifdef Q_OS_WIN
     AppendSystemMenuItem();
 #endif
-    // Window icons are set here once the application icon exists.
+    // The About box takes the application's icon, so both show the same.
+    const QIcon icon = kvu::ui::applicationIcon();
+    QApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
 
     kvu::setupLogging(m_options.commandLine);
 
