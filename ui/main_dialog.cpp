@@ -19,7 +19,7 @@
 #include "ui/dialog_font.h"
 
 #ifdef Q_OS_WIN
-#include <windows.h>
+#include "ui/win32_window_messages.h"
 #endif
 
 using namespace kvu::ui;
@@ -198,29 +198,26 @@ void CKVUUtilityDlg::OnAboutAbout() {
 
 #ifdef Q_OS_WIN
 void CKVUUtilityDlg::AppendSystemMenuItem() {
-    HMENU systemMenu = ::GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
-    if (systemMenu != nullptr) {
-        ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-        ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, L"About Nalto KVU Utility (&A)");
-    }
+    kvu::win::appendAboutItem(reinterpret_cast<void*>(winId()), IDM_ABOUTBOX,
+                              L"About Nalto KVU Utility (&A)");
 }
 
 bool CKVUUtilityDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
     if (eventType == "windows_generic_MSG") {
-        const MSG* msg = static_cast<const MSG*>(message);
-        if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        const kvu::win::WindowMessage decoded =
+            kvu::win::decodeWindowMessage(message, IDM_ABOUTBOX);
+        if (decoded.kind == kvu::win::WindowMessageKind::AboutCommand) {
             CAboutDlg about(this);
             m_dialogs.execDialog(about);
             *result = 0;
             return true;
         }
-        if (msg->message == WM_DEVICECHANGE) {
+        if (decoded.kind == kvu::win::WindowMessageKind::DeviceChange) {
             // Arrival and loss are seen by the timer and the receive thread; this only logs.
-            constexpr WPARAM kDeviceRemoveComplete = 0x8004;
-            if (msg->wParam == kDeviceRemoveComplete) {
+            if (decoded.removeComplete) {
                 spdlog::debug("{} DBT_DEVICEREMOVECOMPLETE", "CKVUUtilityDlg::OnDeviceChange");
             }
-            *result = TRUE;
+            *result = kvu::win::deviceChangeResult();
             return true;
         }
     }

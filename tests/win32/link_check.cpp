@@ -7,6 +7,7 @@
 #include "app/single_instance.h"
 #include "link/serial_port.h"
 #include "link/setupapi_com_ports.h"
+#include "ui/win32_window_messages.h"
 
 int main() {
     kvu::registerRestartSupport();
@@ -33,6 +34,11 @@ int main() {
     visitor.failed = [](kvu::win::ComPortFailure) {};
     const bool walked = kvu::win::walkComPorts(visitor);
 
-    std::printf("%d %d %d %d\n", acquired, opened.ok(), walked, ports);
+    kvu::win::appendAboutItem(nullptr, 0x0010, L"About");
+    const kvu::win::WindowMessage decoded = kvu::win::decodeWindowMessage(nullptr, 0x0010);
+    (void)decoded;
+
+    std::printf("%d %d %d %d %d\n", acquired, opened.ok(), walked, ports,
+                static_cast<int>(kvu::win::deviceChangeResult()));
     return 0;
 }

@@ -1,0 +1,25 @@
+// The window's own Win32 messages, decoded without Qt: the About item of the system menu and the
+// device-change notice. Only Windows builds this.
+#pragma once
+
+#include <cstdint>
+
+namespace kvu::win {
+
+enum class WindowMessageKind { Other, AboutCommand, DeviceChange };
+
+struct WindowMessage {
+    WindowMessageKind kind = WindowMessageKind::Other;
+    bool removeComplete = false;  // DeviceChange: the event is DBT_DEVICEREMOVECOMPLETE
+};
+
+// Adds a separator and the About item with this command id to the window's system menu.
+void appendAboutItem(void* hwnd, unsigned commandId, const wchar_t* text);
+
+// `msg` is the MSG that the native event filter hands over.
+WindowMessage decodeWindowMessage(const void* msg, unsigned aboutCommandId);
+
+// What the window procedure returns for a device change: TRUE for every event.
+std::intptr_t deviceChangeResult();
+
+}  // namespace kvu::win
