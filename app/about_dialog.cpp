@@ -7,6 +7,7 @@
 
 #include "app/app_info.h"
 #include "ui/control_ids.h"
+#include "ui/control_tag.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
 
@@ -15,11 +16,6 @@ namespace {
 constexpr kvu::ui::DluRect kIconRect{14, 14, 21, 20};
 constexpr kvu::ui::DluRect kVersionRect{42, 14, 114, 8};
 constexpr kvu::ui::DluRect kOkRect{133, 41, 52, 14};
-
-void tagControl(QWidget* widget, int id) {
-    widget->setObjectName(QString::number(id));
-    widget->setProperty("controlId", id);
-}
 
 }  // namespace
 

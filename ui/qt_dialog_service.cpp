@@ -1,5 +1,7 @@
 #include "ui/qt_dialog_service.h"
 
+#include "ui/control_tag.h"
+
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
@@ -122,8 +124,7 @@ FileDialogResult QtDialogService::fileDialog(QWidget* parent, const FileDialogRe
         auto* row = new QHBoxLayout;
         for (const FileDialogRequest::CheckButton& button : request.checkButtons) {
             auto* box = new QCheckBox(button.label, &dialog);
-            box->setObjectName(QString::number(button.id));
-            box->setProperty("controlId", button.id);
+            kvu::ui::tagControl(box, button.id);
             box->setChecked(button.checked);
             row->addWidget(box);
             boxes.emplace_back(button.id, box);

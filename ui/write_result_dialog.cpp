@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "ui/control_ids.h"
+#include "ui/control_tag.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
 
@@ -17,11 +18,6 @@ constexpr int kWidthDlu = 237;
 constexpr int kHeightDlu = 80;
 constexpr DluRect kLineRects[] = {{21, 12, 192, 8}, {21, 24, 192, 8}, {21, 36, 192, 8}};
 constexpr DluRect kOkRect{96, 54, 50, 14};
-
-void tagControl(QWidget* widget, int id) {
-    widget->setObjectName(QString::number(id));
-    widget->setProperty("controlId", id);
-}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "presets/ini_file.h"
+#include "tests/presets/file_bytes.h"
 #include "tests/presets/ini_bytes.h"
 
 #ifdef Q_OS_UNIX
@@ -22,16 +23,8 @@ namespace {
 
 using test::raw;
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using test::contents;
+using test::put;
 
 bool runningAsRoot() {
 #ifdef Q_OS_UNIX

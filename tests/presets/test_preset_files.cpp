@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "presets/preset_files.h"
+#include "tests/presets/file_bytes.h"
 #include "tests/presets/ini_bytes.h"
 #include "tests/support/log_capture.h"
 
@@ -16,16 +17,8 @@ namespace {
 using test::raw;
 using namespace Qt::StringLiterals;
 
-QByteArray contents(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
+using test::contents;
+using test::put;
 
 // Fields in record order: APN, user name, password, PDP type, authentication type.
 std::string str(const WwanProfile& p) {

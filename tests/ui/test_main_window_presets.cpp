@@ -13,6 +13,7 @@
 #include "presets/preset_files.h"
 #include "tests/support/log_capture.h"
 #include "tests/ui/device_window_fixture.h"
+#include "tests/ui/group_control_ids.h"
 #include "ui/control_ids.h"
 
 namespace kvu::test {
@@ -21,14 +22,6 @@ namespace {
 using namespace kvu::ui;
 using Kind = kvu::FileDialogRequest::Kind;
 
-constexpr std::array<int, 4> kApn = {IDC_APN1, IDC_APN2, IDC_APN3, IDC_APN4};
-constexpr std::array<int, 4> kUser = {IDC_USERNAME1, IDC_USERNAME2, IDC_USERNAME3, IDC_USERNAME4};
-constexpr std::array<int, 4> kPassword = {IDC_PASSWORD1, IDC_PASSWORD2, IDC_PASSWORD3,
-                                          IDC_PASSWORD4};
-constexpr std::array<int, 4> kAuth = {IDC_AUTHTYPE1, IDC_AUTHTYPE2, IDC_AUTHTYPE3, IDC_AUTHTYPE4};
-constexpr std::array<int, 4> kPdp = {IDC_PDPTYPE1, IDC_PDPTYPE2, IDC_PDPTYPE3, IDC_PDPTYPE4};
-constexpr std::array<int, 5> kGroupBoxes = {IDC_GROUP_WWAN1, IDC_GROUP_WWAN2, IDC_GROUP_WWAN3,
-                                            IDC_GROUP_WWAN4, IDC_GROUP_WIFI};
 constexpr std::array<int, 5> kChecks = {IDC_CHECK1, IDC_CHECK2, IDC_CHECK3, IDC_CHECK4, IDC_CHECK5};
 
 constexpr const char* kWwanFilter = "WWAN Preset File(*.wwan)|*.wwan|";
