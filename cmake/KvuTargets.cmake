@@ -30,3 +30,13 @@ function(kvu_core_library)
     target_compile_definitions(kvu_${L_NAME} PUBLIC QT_NO_KEYWORDS SPDLOG_FMT_EXTERNAL)
     kvu_set_warnings(kvu_${L_NAME})
 endfunction()
+
+# kvu_fuzz_instrument(target)
+#   Coverage feedback and sanitizers for a library that a fuzzer drives (the fuzz preset only).
+function(kvu_fuzz_instrument target)
+    if(KVU_BUILD_FUZZERS)
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link,address,undefined
+                                                 -fno-sanitize-recover=undefined
+                                                 -fno-omit-frame-pointer)
+    endif()
+endfunction()
