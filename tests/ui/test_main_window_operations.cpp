@@ -1,5 +1,6 @@
 // Write, Reload and Erase through the real window against the simulated device: what reaches
 // the device, what the window shows afterwards, and the result dialog of every outcome.
+#include <QDir>
 #include <QLabel>
 #include <QTimer>
 
@@ -337,11 +338,18 @@ TEST(WriteResultDialog, ShowsItsTextsAndClosesWithEscapeOrOk) {
         EXPECT_TRUE(label->alignment() & Qt::AlignHCenter);
     }
     EXPECT_FALSE(dlg.windowFlags() & Qt::WindowCloseButtonHint);
+    QDir().mkpath(QStringLiteral(KVU_ARTIFACT_DIR));
+    EXPECT_TRUE(dlg.grab().save(QStringLiteral(KVU_ARTIFACT_DIR "/result-dialog.png"), "PNG"));
     QTest::keyClick(&dlg, Qt::Key_Escape);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Rejected);
 
+    // A failure shows the command as sent, closing CR included.
+    dlg.SetResultText("Write Result", "Write Failed", "fw\r", "/dev/ttyACM0 Write Error.");
     dlg.show();
+    EXPECT_EQ(dlg.line(2), "fw\r");
+    EXPECT_TRUE(
+        dlg.grab().save(QStringLiteral(KVU_ARTIFACT_DIR "/result-dialog-failed.png"), "PNG"));
     QTest::mouseClick(dlg.control(IDOK), Qt::LeftButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
