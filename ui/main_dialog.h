@@ -78,11 +78,28 @@ class CKVUUtilityDlg : public QDialog {
     // Validates the typed entries; on a rejection shows why, focuses the edit, returns false.
     bool CheckEnterText();
 
+    // The preset commands: one profile to or from a .wwan or .wifi file, all five an .all file.
+    void LoadWwanPreset(int nNo);
+    void SaveWwanPreset(int nNo);
+
   public Q_SLOTS:
     // The three device operations.
     void OnBnClickedWrite();
     void OnBnClickedReload();
     void OnBnClickedErase();
+
+    void OnBnClickedLoadpreset1();
+    void OnBnClickedLoadpreset2();
+    void OnBnClickedLoadpreset3();
+    void OnBnClickedLoadpreset4();
+    void OnBnClickedLoadpreset5();
+    void OnBnClickedSavepreset1();
+    void OnBnClickedSavepreset2();
+    void OnBnClickedSavepreset3();
+    void OnBnClickedSavepreset4();
+    void OnBnClickedSavepreset5();
+    void OnFileLoad();
+    void OnFileSave();
 
     void OnEnChangeWwan1();
     void OnEnChangeWwan2();
@@ -116,6 +133,7 @@ class CKVUUtilityDlg : public QDialog {
     void ShowConnectedDisplay();
     void ConnectChangeHandlers();
     void ConnectOperationButtons();
+    void ConnectPresetCommands();
     void ShowResult(const QString& title, const QString& line1, const QString& line2,
                     const QString& line3);
     // Records from the device's last read, drawn into all groups with their marks cleared.
@@ -197,25 +215,4 @@ class CKVUUtilityDlg : public QDialog {
     bool m_bConnected = false;
     bool m_bInitDone = false;
     bool m_bShutDown = false;
-
-    // The preset commands: one profile to or from a .wwan or .wifi file, all five an .all file.
-  public:
-    void LoadWwanPreset(int nNo);
-    void SaveWwanPreset(int nNo);
-  public Q_SLOTS:
-    void OnBnClickedLoadpreset1();
-    void OnBnClickedLoadpreset2();
-    void OnBnClickedLoadpreset3();
-    void OnBnClickedLoadpreset4();
-    void OnBnClickedLoadpreset5();
-    void OnBnClickedSavepreset1();
-    void OnBnClickedSavepreset2();
-    void OnBnClickedSavepreset3();
-    void OnBnClickedSavepreset4();
-    void OnBnClickedSavepreset5();
-    void OnFileLoad();
-    void OnFileSave();
-
-  private:
-    void ConnectPresetCommands();
 };
