@@ -22,4 +22,4 @@ run() {
 
 run tests/link/link_tests 'SerialOpen.ReportsMissingPermission'
 run tests/presets/presets_tests 'IniFile.SaveIntoReadOnly*'
-run tests/ui/device_window_tests 'DeviceWindow.PortWithoutPermission*'
+run tests/ui/window_device_tests 'DeviceWindow.PortWithoutPermission*'
