@@ -43,14 +43,13 @@ ConnectResult ConnectionSupervisor::ComPortOpenProcess() {
     ConnectResult result;
     if (linkUp_) {
         result.outcome = ConnectOutcome::Connected;
-        result.port = m_strComPort;
+        result.port = channel_.comPort();
         return result;
     }
     QString port;
     if (!finder_ || !finder_(port)) {
         return result;
     }
-    m_strComPort = port;
     result.port = port;
     spdlog::info("{} [{}]", kComPortOpenProcess, port);
 

@@ -56,7 +56,6 @@ class ConnectionSupervisor {
 
     bool linkUp() const { return linkUp_; }
     std::uint64_t linkNo() const { return linkNo_.load(); }
-    QString comPort() const { return m_strComPort; }
     SerialChannel& channel() { return channel_; }
     protocol::DeviceSession& session() { return session_; }
 
@@ -64,7 +63,6 @@ class ConnectionSupervisor {
     PortFinder finder_;
     SerialChannel channel_;
     protocol::DeviceSession session_;
-    QString m_strComPort;
     bool linkUp_ = false;
     bool threadStarted_ = false;
     std::atomic<std::uint64_t> linkNo_{0};

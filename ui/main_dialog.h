@@ -136,6 +136,11 @@ class CKVUUtilityDlg : public QDialog {
     void ConnectPresetCommands();
     void ShowResult(const QString& title, const QString& line1, const QString& line2,
                     const QString& line3);
+    // A failed step: its command as sent (closing CR included) and its error text.
+    void ShowFailure(const QString& title, const QString& line1, const QString& strError);
+    // The five records as one set, as the transactions take and give them.
+    kvu::DeviceProfiles profileRecords() const;
+    void setProfileRecords(const kvu::DeviceProfiles& profiles);
     // Records from the device's last read, drawn into all groups with their marks cleared.
     void RedrawAllGroups();
     void OnEnChangeWwan(int nNo);

@@ -5,6 +5,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "ui/control_access.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
 
@@ -13,12 +14,6 @@ using namespace kvu::ui;
 namespace {
 
 using kvu::kWifiGroup;
-
-void enableControl(const CKVUUtilityDlg& dlg, int id, bool enable) {
-    if (QWidget* widget = dlg.control(id)) {
-        widget->setEnabled(enable);
-    }
-}
 
 }  // namespace
 

@@ -7,31 +7,13 @@
 #include <spdlog/spdlog.h>
 
 #include "app/log_format.h"
+#include "ui/control_access.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
 
 using namespace kvu::ui;
 
 namespace {
-
-QLineEdit* editOf(const CKVUUtilityDlg& dlg, int id) {
-    return qobject_cast<QLineEdit*>(dlg.control(id));
-}
-
-QComboBox* comboOf(const CKVUUtilityDlg& dlg, int id) {
-    return qobject_cast<QComboBox*>(dlg.control(id));
-}
-
-void setText(const CKVUUtilityDlg& dlg, int id, const QString& text) {
-    if (QLineEdit* edit = editOf(dlg, id)) {
-        edit->setText(text);
-    }
-}
-
-QString textOf(const CKVUUtilityDlg& dlg, int id) {
-    const QLineEdit* edit = editOf(dlg, id);
-    return edit != nullptr ? edit->text() : QString();
-}
 
 // A digit field selects the item with its value; a value outside the list selects nothing.
 void selectDigit(const CKVUUtilityDlg& dlg, int id, const QString& digit) {
@@ -106,9 +88,9 @@ void CKVUUtilityDlg::SetDataToGroup(int nNo) {
     if (nNo < kvu::kWifiGroup) {
         const std::size_t i = static_cast<std::size_t>(nNo);
         const kvu::WwanProfile& profile = m_WwanProfile[i];
-        setText(*this, m_nIdApn[i], profile.strApn);
-        setText(*this, m_nIdUserName[i], profile.strUserName);
-        setText(*this, m_nIdPassword[i], profile.strPassword);
+        setEditText(*this, m_nIdApn[i], profile.strApn);
+        setEditText(*this, m_nIdUserName[i], profile.strUserName);
+        setEditText(*this, m_nIdPassword[i], profile.strPassword);
         selectDigit(*this, m_nIdPdpType[i], profile.strPdpType);
         selectDigit(*this, m_nIdAuthType[i], profile.strAuthType);
         spdlog::info("Display WWAN {} APN {}", nNo + 1, profile.strApn);
@@ -118,8 +100,8 @@ void CKVUUtilityDlg::SetDataToGroup(int nNo) {
         spdlog::info("Display WWAN {} Auth {}", nNo + 1, profile.strAuthType);
     } else {
         const kvu::WifiProfile& profile = m_WifiProfile;
-        setText(*this, IDC_SSID, profile.strSsid);
-        setText(*this, IDC_PASSPHRASE, profile.strPassphrase);
+        setEditText(*this, IDC_SSID, profile.strSsid);
+        setEditText(*this, IDC_PASSPHRASE, profile.strPassphrase);
         selectDigit(*this, IDC_SECURITY, profile.strSecurity);
         selectDigit(*this, IDC_KEYFORMAT, profile.strKeyFormat);
         spdlog::info("Display WiFi SSID {}", profile.strSsid);
@@ -138,15 +120,15 @@ void CKVUUtilityDlg::GetDataFromGroup(int nNo) {
     if (nNo < kvu::kWifiGroup) {
         const std::size_t i = static_cast<std::size_t>(nNo);
         kvu::WwanProfile& profile = m_WwanProfile[i];
-        profile.strApn = textOf(*this, m_nIdApn[i]);
-        profile.strUserName = textOf(*this, m_nIdUserName[i]);
-        profile.strPassword = textOf(*this, m_nIdPassword[i]);
+        profile.strApn = editText(*this, m_nIdApn[i]);
+        profile.strUserName = editText(*this, m_nIdUserName[i]);
+        profile.strPassword = editText(*this, m_nIdPassword[i]);
         profile.strPdpType = digitOf(*this, m_nIdPdpType[i]);
         profile.strAuthType = digitOf(*this, m_nIdAuthType[i]);
         return;
     }
-    m_WifiProfile.strSsid = textOf(*this, IDC_SSID);
-    m_WifiProfile.strPassphrase = textOf(*this, IDC_PASSPHRASE);
+    m_WifiProfile.strSsid = editText(*this, IDC_SSID);
+    m_WifiProfile.strPassphrase = editText(*this, IDC_PASSPHRASE);
     m_WifiProfile.strSecurity = digitOf(*this, IDC_SECURITY);
     m_WifiProfile.strKeyFormat = digitOf(*this, IDC_KEYFORMAT);
 }

@@ -1,27 +1,17 @@
 // The three device operations behind the buttons: Write (after the entry checks), Reload and
 // Erase, each ending in one result dialog.
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include <spdlog/spdlog.h>
 
 #include "app/log_format.h"
 #include "settings/entry_validation.h"
+#include "ui/control_access.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
 #include "ui/write_result_dialog.h"
 
 using namespace kvu::ui;
-
-namespace {
-
-QString editText(const CKVUUtilityDlg& dlg, int id) {
-    const auto* edit = qobject_cast<const QLineEdit*>(dlg.control(id));
-    return edit != nullptr ? edit->text() : QString();
-}
-
-}  // namespace
 
 void CKVUUtilityDlg::ConnectOperationButtons() {
     const std::pair<int, void (CKVUUtilityDlg::*)()> buttons[] = {
@@ -44,7 +34,7 @@ bool CKVUUtilityDlg::CheckEnterText() {
     }
     texts.ssid = editText(*this, IDC_SSID);
     texts.passphrase = editText(*this, IDC_PASSPHRASE);
-    const auto* keyFormat = qobject_cast<const QComboBox*>(control(IDC_KEYFORMAT));
+    const QComboBox* keyFormat = comboOf(*this, IDC_KEYFORMAT);
     texts.keyFormat = keyFormat != nullptr ? keyFormat->currentIndex() : -1;
 
     const std::optional<kvu::EntryRejection> rejected = kvu::firstRejectedEntry(texts);
@@ -82,12 +72,29 @@ void CKVUUtilityDlg::ShowResult(const QString& title, const QString& line1, cons
     m_dialogs.execDialog(result);
 }
 
-void CKVUUtilityDlg::RedrawAllGroups() {
-    const kvu::DeviceProfiles profiles = m_link->session().profiles();
+void CKVUUtilityDlg::ShowFailure(const QString& title, const QString& line1,
+                                 const QString& strError) {
+    ShowResult(title, line1, m_link->channel().currentCommand(), strError);
+}
+
+kvu::DeviceProfiles CKVUUtilityDlg::profileRecords() const {
+    kvu::DeviceProfiles profiles;
+    for (std::size_t i = 0; i < m_WwanProfile.size(); ++i) {
+        profiles.wwan[i] = m_WwanProfile[i];
+    }
+    profiles.wifi = m_WifiProfile;
+    return profiles;
+}
+
+void CKVUUtilityDlg::setProfileRecords(const kvu::DeviceProfiles& profiles) {
     for (std::size_t i = 0; i < m_WwanProfile.size(); ++i) {
         m_WwanProfile[i] = profiles.wwan[i];
     }
     m_WifiProfile = profiles.wifi;
+}
+
+void CKVUUtilityDlg::RedrawAllGroups() {
+    setProfileRecords(m_link->session().profiles());
     m_bChangeByCode = true;
     for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
         bChanged[static_cast<std::size_t>(nNo)] = false;
@@ -110,26 +117,15 @@ void CKVUUtilityDlg::OnBnClickedWrite() {
     for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
         GetDataFromGroup(nNo);
     }
-    kvu::DeviceProfiles profiles;
-    for (std::size_t i = 0; i < m_WwanProfile.size(); ++i) {
-        profiles.wwan[i] = m_WwanProfile[i];
-    }
-    profiles.wifi = m_WifiProfile;
     kvu::protocol::DeviceSession& session = m_link->session();
-    session.setProfiles(profiles);
+    session.setProfiles(profileRecords());
 
     QString strError;
-    if (!session.set_APN_WIFI_info(strError)) {
+    // An unanswered or refused commit is a failed Write too: the device did not save the
+    // profiles. Either way the dialog shows the command that failed.
+    if (!session.set_APN_WIFI_info(strError) || !session.commitProfiles(strError)) {
         spdlog::error("{} {}", kName, strError);
-        ShowResult(QStringLiteral("Write Result"), QStringLiteral("Write Failed"),
-                   m_link->channel().currentCommand(), strError);
-        return;
-    }
-    // An unanswered or refused commit is a failed Write: the device did not save the profiles.
-    if (!session.commitProfiles(strError)) {
-        spdlog::error("{} {}", kName, strError);
-        ShowResult(QStringLiteral("Write Result"), QStringLiteral("Write Failed"),
-                   m_link->channel().currentCommand(), strError);
+        ShowFailure(QStringLiteral("Write Result"), QStringLiteral("Write Failed"), strError);
         return;
     }
     spdlog::info("{}", "Write Successfully");
@@ -150,8 +146,7 @@ void CKVUUtilityDlg::OnBnClickedReload() {
     QString strError;
     if (!m_link->session().get_APN_WIFI_info(strError)) {
         spdlog::error("{}", "Reload Failed");
-        ShowResult(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"),
-                   m_link->channel().currentCommand(), strError);
+        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), strError);
         return;
     }
     spdlog::info("{}", "Reload Successfully");
@@ -170,15 +165,13 @@ void CKVUUtilityDlg::OnBnClickedErase() {
     kvu::protocol::DeviceSession& session = m_link->session();
     if (!session.fe_APN_WIFI_info(strError)) {
         spdlog::error("{}", "Erase Failed");
-        ShowResult(QStringLiteral("Erase Result"), QStringLiteral("Erase Failed"),
-                   m_link->channel().currentCommand(), strError);
+        ShowFailure(QStringLiteral("Erase Result"), QStringLiteral("Erase Failed"), strError);
         return;
     }
     spdlog::info("{}", "Erase Successfully");
     if (!session.get_APN_WIFI_info(strError)) {
         spdlog::error("{}", "Erase Failed");
-        ShowResult(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"),
-                   m_link->channel().currentCommand(), strError);
+        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), strError);
         return;
     }
     spdlog::info("{}", "Reload Successfully");

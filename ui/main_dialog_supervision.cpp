@@ -9,6 +9,7 @@
 #include <spdlog/spdlog.h>
 
 #include "app/log_format.h"
+#include "ui/control_access.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"
 
@@ -18,16 +19,11 @@ namespace {
 
 constexpr int kSupervisionPeriodMs = 1000;
 
-void setEditText(const CKVUUtilityDlg& dlg, int id, const QString& text) {
-    if (auto* edit = qobject_cast<QLineEdit*>(dlg.control(id))) {
+// The device box's fields show the start of a text that does not fit (a long port path).
+void showText(const CKVUUtilityDlg& dlg, int id, const QString& text) {
+    if (QLineEdit* edit = editOf(dlg, id)) {
         edit->setText(text);
         edit->setCursorPosition(0);
-    }
-}
-
-void enableControl(const CKVUUtilityDlg& dlg, int id, bool enable) {
-    if (QWidget* widget = dlg.control(id)) {
-        widget->setEnabled(enable);
     }
 }
 
@@ -46,7 +42,7 @@ void CKVUUtilityDlg::timerEvent(QTimerEvent* event) {
 
 void CKVUUtilityDlg::OnTimer(int nIDEvent) {
     // A tick that falls due during a conversation is simply skipped; the next one comes.
-    if (nIDEvent == m_nTimerID && m_nTimerID != 0 && !m_bConnected && !isBusy() && !m_bShutDown) {
+    if (nIDEvent == m_nTimerID && !m_bConnected && !isBusy() && !m_bShutDown) {
         ComPortOpenProcess();
     }
 }
@@ -73,13 +69,13 @@ void CKVUUtilityDlg::ShowPortProblem(const kvu::ConnectResult& result) {
     if (m_bConnected || result.outcome == kvu::ConnectOutcome::Connected) {
         return;
     }
-    auto* field = qobject_cast<QLineEdit*>(control(IDC_COMPORT));
+    QLineEdit* field = editOf(*this, IDC_COMPORT);
     if (field == nullptr) {
         return;
     }
     if (result.outcome == kvu::ConnectOutcome::OpenFailed && result.permissionDenied) {
         const QString name = QFileInfo(result.port).fileName();
-        setEditText(*this, IDC_COMPORT, QStringLiteral("(%1: permission denied)").arg(name));
+        showText(*this, IDC_COMPORT, QStringLiteral("(%1: permission denied)").arg(name));
         field->setToolTip(
             QStringLiteral("%1 exists, but this user may not open it.\n"
                            "Add the user to the dialout group and log in again, or give the\n"
@@ -90,7 +86,7 @@ void CKVUUtilityDlg::ShowPortProblem(const kvu::ConnectResult& result) {
         return;
     }
     if (m_bPortHintShown) {
-        setEditText(*this, IDC_COMPORT, QString());
+        showText(*this, IDC_COMPORT, QString());
         field->setToolTip(QString());
         m_bPortHintShown = false;
     }
@@ -109,15 +105,15 @@ void CKVUUtilityDlg::ShowConnectedDisplay() {
     // Only the keyword goes: an identifier may itself end or begin in keyword letters.
     m_strMcuId = kvu::stripLeadingKeyword(m_strMcuId, {"MCUID ", "SN "});
     m_strVersion = kvu::stripLeadingKeyword(m_strVersion, {"VER "});
-    setEditText(*this, IDC_STATUS, QStringLiteral("Connected"));
-    setEditText(*this, IDC_COMPORT, QStringLiteral("(") + m_strComPort + QStringLiteral(")"));
+    showText(*this, IDC_STATUS, QStringLiteral("Connected"));
+    showText(*this, IDC_COMPORT, QStringLiteral("(") + m_strComPort + QStringLiteral(")"));
     if (QWidget* field = control(IDC_COMPORT)) {
         field->setToolTip(m_strComPort);
     }
     m_bPortHintShown = false;
-    setEditText(*this, IDC_MCUID, m_strMcuId);
-    setEditText(*this, IDC_FW_VERSION, m_strVersion);
-    setEditText(*this, IDC_SERIAL, m_strSerial);
+    showText(*this, IDC_MCUID, m_strMcuId);
+    showText(*this, IDC_FW_VERSION, m_strVersion);
+    showText(*this, IDC_SERIAL, m_strSerial);
     for (const int id : {IDC_MCUID, IDC_FW_VERSION, IDC_SERIAL}) {
         enableControl(*this, id, true);
     }
@@ -133,8 +129,8 @@ void CKVUUtilityDlg::ShowConnectedDisplay() {
 
 void CKVUUtilityDlg::ShowDisconnectedDisplay() {
     spdlog::info("{}: disconnect", "CKVUUtilityDlg::DisplayKvuInfo");
-    setEditText(*this, IDC_STATUS, QStringLiteral("Disconnected"));
-    setEditText(*this, IDC_COMPORT, QString());
+    showText(*this, IDC_STATUS, QStringLiteral("Disconnected"));
+    showText(*this, IDC_COMPORT, QString());
     if (QWidget* field = control(IDC_COMPORT)) {
         field->setToolTip(QString());
     }
