@@ -11,6 +11,16 @@ namespace kvu {
 // Stands in the log wherever a WWAN password or a Wi-Fi passphrase would be.
 inline constexpr std::string_view kSecretMask = "********";
 
+inline QString secretMask() {
+    return QString::fromLatin1(kSecretMask.data(), static_cast<qsizetype>(kSecretMask.size()));
+}
+
+// A password or passphrase as the log shows it: the mask, or empty when there is none, so that a
+// missing value stays visible.
+inline QString secretForLog(const QString& secret) {
+    return secret.isEmpty() ? QString() : secretMask();
+}
+
 }  // namespace kvu
 
 template <>

@@ -18,12 +18,6 @@ constexpr qsizetype kNameListSize = 1024;
 
 const QString kWifiSection = QStringLiteral("Wi-Fi");
 
-QString secretForLog(const QString& value) {
-    return value.isEmpty() ? QString()
-                           : QString::fromLatin1(kSecretMask.data(),
-                                                 static_cast<qsizetype>(kSecretMask.size()));
-}
-
 // An enumerated field keeps its text when its decimal value is in [low, high].
 QString checkedDigit(const QString& text, int low, int high, const QString& fallback) {
     const int value = readDecimal(text);

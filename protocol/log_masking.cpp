@@ -35,8 +35,7 @@ qsizetype secretLeadIn(QStringView line) {
 }  // namespace
 
 QString maskSecretsForLog(const QString& text) {
-    const QString mask =
-        QString::fromLatin1(kSecretMask.data(), static_cast<qsizetype>(kSecretMask.size()));
+    const QString mask = secretMask();
     QString out;
     out.reserve(text.size());
     qsizetype i = 0;

@@ -27,15 +27,6 @@ QString digitOf(const CKVUUtilityDlg& dlg, int id) {
     return kvu::digitForSelection(combo != nullptr ? combo->currentIndex() : -1);
 }
 
-// Secrets never reach the log; an empty one shows as empty, so a missing value stays visible.
-QString secretForLog(const QString& secret) {
-    if (secret.isEmpty()) {
-        return secret;
-    }
-    return QString::fromLatin1(kvu::kSecretMask.data(),
-                               static_cast<qsizetype>(kvu::kSecretMask.size()));
-}
-
 bool validGroup(int nNo) {
     return nNo >= 0 && nNo <= kvu::kWifiGroup;
 }
@@ -95,7 +86,8 @@ void CKVUUtilityDlg::SetDataToGroup(int nNo) {
         selectDigit(*this, m_nIdAuthType[i], profile.strAuthType);
         spdlog::info("Display WWAN {} APN {}", nNo + 1, profile.strApn);
         spdlog::info("Display WWAN {} username {}", nNo + 1, profile.strUserName);
-        spdlog::info("Display WWAN {} password {}", nNo + 1, secretForLog(profile.strPassword));
+        spdlog::info("Display WWAN {} password {}", nNo + 1,
+                     kvu::secretForLog(profile.strPassword));
         spdlog::info("Display WWAN {} PDP {}", nNo + 1, profile.strPdpType);
         spdlog::info("Display WWAN {} Auth {}", nNo + 1, profile.strAuthType);
     } else {
@@ -107,7 +99,7 @@ void CKVUUtilityDlg::SetDataToGroup(int nNo) {
         spdlog::info("Display WiFi SSID {}", profile.strSsid);
         spdlog::info("Display WiFi security {}", profile.strSecurity);
         spdlog::info("Display WiFi key_fmt {}", profile.strKeyFormat);
-        spdlog::info("Display WiFi passphrase {}", secretForLog(profile.strPassphrase));
+        spdlog::info("Display WiFi passphrase {}", kvu::secretForLog(profile.strPassphrase));
     }
     DisplayModifiedState(nNo);
 }
