@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/app_options.h"
+#include "ui/app_options.h"
 #include "app/single_instance.h"
 #include "ui/qt_dialog_service.h"
 

@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
-#include "app/app_info.h"
-#include "app/log_setup.h"
+#include "logging/app_info.h"
+#include "logging/log_setup.h"
 
 namespace kvu {
 

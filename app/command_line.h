@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/app_options.h"
+#include "ui/app_options.h"
 
 namespace kvu {
 

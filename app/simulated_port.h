@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "link/port_finders.h"
+#include "discovery/port_finders.h"
 
 namespace kvu {
 

@@ -5,7 +5,7 @@
 #include <QDir>
 #include <utility>
 
-#include "app/log_format.h"
+#include "logging/log_format.h"
 #include "presets/ini_file.h"
 
 namespace kvu::presets {

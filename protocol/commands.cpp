@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-#include "app/log_format.h"
+#include "logging/log_format.h"
 
 namespace kvu::protocol {
 

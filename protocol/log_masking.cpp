@@ -1,6 +1,6 @@
 #include "protocol/log_masking.h"
 
-#include "app/log_format.h"
+#include "logging/log_format.h"
 
 namespace kvu::protocol {
 

@@ -10,6 +10,9 @@ scripts/deps.sh test
 step() { printf '\n=== %s\n' "$*"; }
 start=$(date +%s)
 
+step "folders depend one way"
+scripts/layering-check.sh
+
 for preset in default asan tsan; do
     step "build: $preset"
     cmake --preset "$preset" >/dev/null

@@ -15,8 +15,8 @@ out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
 sources=(
-    link/serial_port_win32.cpp
-    link/setupapi_com_ports.cpp
+    serial/serial_port_win32.cpp
+    discovery/setupapi_com_ports.cpp
     app/single_instance_win.cpp
     app/restart_support_win.cpp
     ui/win32_window_messages.cpp

@@ -10,9 +10,9 @@
 #include <map>
 #include <memory>
 
-#include "app/app_options.h"
-#include "link/connection_supervisor.h"
-#include "link/port_finders.h"
+#include "ui/app_options.h"
+#include "device/connection_supervisor.h"
+#include "discovery/port_finders.h"
 #include "settings/profiles.h"
 #include "ui/dialog_service.h"
 #include "ui/dialog_units.h"

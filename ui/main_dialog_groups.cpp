@@ -6,7 +6,7 @@
 
 #include <spdlog/spdlog.h>
 
-#include "app/log_format.h"
+#include "logging/log_format.h"
 #include "ui/control_access.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"

@@ -4,7 +4,7 @@
 
 #include <spdlog/spdlog.h>
 
-#include "app/log_format.h"
+#include "logging/log_format.h"
 #include "settings/entry_validation.h"
 #include "ui/control_access.h"
 #include "ui/control_ids.h"

@@ -8,7 +8,7 @@
 #include <array>
 #include <utility>
 
-#include "app/log_format.h"
+#include "logging/log_format.h"
 #include "presets/preset_files.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog.h"

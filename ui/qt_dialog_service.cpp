@@ -16,8 +16,8 @@
 
 #include <spdlog/spdlog.h>
 
-#include "app/app_info.h"
-#include "app/log_format.h"
+#include "logging/app_info.h"
+#include "logging/log_format.h"
 #include "ui/dialog_transcript.h"
 
 namespace kvu {

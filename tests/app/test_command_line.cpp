@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "app/log_setup.h"
+#include "logging/log_setup.h"
 
 namespace {
 

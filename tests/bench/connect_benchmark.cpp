@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "link/connection_supervisor.h"
+#include "device/connection_supervisor.h"
 #include "sim/simulated_device.h"
 
 namespace {

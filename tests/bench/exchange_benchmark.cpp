@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "protocol/commands.h"
-#include "protocol/device_session.h"
+#include "device/device_session.h"
 
 extern char** environ;
 

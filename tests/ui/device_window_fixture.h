@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "link/serial_channel.h"
+#include "serial/serial_channel.h"
 #include "sim/simulated_device.h"
 #include "tests/support/fake_dialogs.h"
 #include "ui/main_dialog.h"

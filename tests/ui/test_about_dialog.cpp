@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/about_dialog.h"
+#include "ui/about_dialog.h"
 #include "ui/dialog_font.h"
 #include "ui/dialog_units.h"
 

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "app/about_dialog.h"
+#include "ui/about_dialog.h"
 #include "tests/support/log_capture.h"
 #include "tests/ui/main_window_fixture.h"
 

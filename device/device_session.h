@@ -1,0 +1,73 @@
+// The conversations with the KVU over one serial channel: the version query, read-all, erase,
+// write-all and commit transactions, and the identity and profiles the replies carry.
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+
+#include "serial/serial_channel.h"
+#include "device/exchange_timeouts.h"
+#include "settings/profiles.h"
+
+namespace kvu::protocol {
+
+struct DeviceIdentity {
+    QString version;  // as received, keyword "VER " included
+    QString mcuId;    // as received, keyword "MCUID " or "SN " included
+    QString serial;
+
+    bool operator==(const DeviceIdentity&) const = default;
+};
+
+class DeviceSession {
+  public:
+    // Installs the parser and the log masking on the channel; the channel must outlive this.
+    explicit DeviceSession(SerialChannel& channel, ExchangeTimeouts timeouts = {});
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // "ver\r" then "serial\r". False when either is not answered (send failure, time-out, lost
+    // link); the replies' contents are not judged.
+    bool QueryKvuVer();
+    // "get\r": on success the profiles hold the device's values.
+    bool get_APN_WIFI_info(QString& strError);
+    // "fe\r": the device erases its profiles.
+    bool fe_APN_WIFI_info(QString& strError);
+    // The 24 set lines from the current profiles; stops at the first refused or unanswered line.
+    bool set_APN_WIFI_info(QString& strError);
+    // "fw\r": the device commits what the set lines wrote.
+    bool commitProfiles(QString& strError);
+
+    DeviceIdentity identity() const;
+    void setIdentity(const DeviceIdentity& identity);
+    DeviceProfiles profiles() const;
+    void setProfiles(const DeviceProfiles& profiles);
+    QString portName() const { return channel_.comPort(); }
+
+  private:
+    enum class Outcome { Positive, Negative, NotAnswered };
+
+    // One exchange; a reply counts as negative when the parser says so.
+    Outcome exchange(const QString& cmd, std::chrono::milliseconds timeout);
+    // Runs on the receive thread under the channel's lock.
+    bool ParseRecvData(const QString& currentCmd, const QString& buffer);
+    QString errorText(const char* suffix) const;
+    void awaitRestOfVersionReply();
+
+    // How long a version line without MCU id may wait for the rest of its reply.
+    static constexpr std::chrono::milliseconds kVersionSettle{100};
+
+    SerialChannel& channel_;
+    ExchangeTimeouts timeouts_;
+
+    mutable std::mutex mutex_;  // guards what the parser stores
+    DeviceIdentity identity_;
+    DeviceProfiles profiles_;
+    bool lastNegative_ = false;
+    std::uint64_t exchangeNo_ = 0;       // counts the exchanges started
+    std::uint64_t strayLfExchange_ = 0;  // the exchange whose buffer may open with a stray LF
+};
+
+}  // namespace kvu::protocol

@@ -1,0 +1,66 @@
+// Windows discovery: the SetupAPI walk, judged and logged by the shared port tests.
+#include "discovery/com_list.h"
+
+#include "logging/log_format.h"
+#include "discovery/port_match.h"
+#include "discovery/setupapi_com_ports.h"
+
+#include <spdlog/spdlog.h>
+
+namespace kvu {
+
+namespace {
+
+constexpr const char* kEnumKVUCommPort = "CGetComList::EnumKVUCommPort";
+
+void logFailure(win::ComPortFailure failure) {
+    switch (failure) {
+        case win::ComPortFailure::GetClassDevs:
+            spdlog::debug("{} SetupDiGetClassDevs fail", kEnumKVUCommPort);
+            break;
+        case win::ComPortFailure::OpenDevRegKey:
+            spdlog::debug("{} SetupDiOpenDevRegKey fail", kEnumKVUCommPort);
+            break;
+        case win::ComPortFailure::QueryPortName:
+            spdlog::debug("{} RegQueryValueEx fail", kEnumKVUCommPort);
+            break;
+        case win::ComPortFailure::GetParent:
+            spdlog::debug("{} SetupDiGetDeviceProperty fail", kEnumKVUCommPort);
+            break;
+        case win::ComPortFailure::GetHardwareIds:
+            spdlog::debug("{} SetupDiGetDeviceRegistryProperty fail1", kEnumKVUCommPort);
+            break;
+    }
+}
+
+SerialPortInfo toInfo(const win::ComPortIds& ids) {
+    return SerialPortInfo{QString::fromStdWString(ids.portName),
+                          QString::fromStdWString(ids.parentInstanceId),
+                          QString::fromStdWString(ids.firstHardwareId)};
+}
+
+}  // namespace
+
+int CGetComList::EnumKVUCommPort(QStringList& ports) {
+    int count = 0;
+    win::ComPortVisitor visitor;
+    visitor.failed = logFailure;
+    // The hub is judged before the hardware ids are read, so a port behind another parent
+    // never reaches that read.
+    visitor.acceptParent = [](const win::ComPortIds& ids) {
+        return matchKvuHub(QString::fromStdWString(ids.parentInstanceId));
+    };
+    visitor.port = [&](const win::ComPortIds& ids) {
+        const SerialPortInfo info = toInfo(ids);
+        if (matchKvuPort(info)) {
+            ports.append(info.portName);
+            ++count;
+        }
+    };
+    if (!win::walkComPorts(visitor)) {
+        return 0;
+    }
+    return count;
+}
+
+}  // namespace kvu

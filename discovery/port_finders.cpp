@@ -1,0 +1,44 @@
+#include "discovery/port_finders.h"
+
+#include <QFileInfo>
+
+#include <spdlog/spdlog.h>
+
+#include <memory>
+#include <utility>
+
+#include "logging/log_format.h"
+#include "discovery/com_list.h"
+
+namespace kvu {
+
+bool GetKvuComPort(QStringList& ports, QString& port, const PortEnumerator& enumerate) {
+    spdlog::debug("{}", "CKVUUtilityDlg::GetKvuComPort");
+    ports.clear();
+    const int count = enumerate ? enumerate(ports) : CGetComList::EnumKVUCommPort(ports);
+    if (count <= 0 || ports.isEmpty()) {
+        return false;
+    }
+    port = ports.first();
+    spdlog::info("GetKvuComPort num:{}, port:{}", count, port);
+    return true;
+}
+
+PortFinder usbPortFinder(PortEnumerator enumerate) {
+    auto ports = std::make_shared<QStringList>();
+    return [ports, enumerate = std::move(enumerate)](QString& port) {
+        return GetKvuComPort(*ports, port, enumerate);
+    };
+}
+
+PortFinder fixedPortFinder(const QString& path) {
+    return [path](QString& port) {
+        if (path.isEmpty() || !QFileInfo::exists(path)) {
+            return false;
+        }
+        port = path;
+        return true;
+    };
+}
+
+}  // namespace kvu

@@ -1,0 +1,122 @@
+// The serial link to the device: opens the port, writes command lines, runs the receive thread
+// that collects the reply text and hands it to the parser, and waits for one reply at a time.
+#pragma once
+
+#include "serial/serial_port.h"
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace kvu {
+
+enum class ExchangeStatus {
+    Completed,   // the parser said the reply is complete
+    SendFailed,  // the command could not be written; nothing was awaited
+    TimedOut,    // no complete reply within the time-out
+    LinkLost,    // the receive thread ended while waiting
+};
+
+struct ExchangeResult {
+    ExchangeStatus status = ExchangeStatus::SendFailed;
+    QString reply;  // the receive buffer when the reply completed (or when the wait ended)
+};
+
+class SerialChannel {
+  public:
+    // Runs on the receive thread after every chunk, under the channel's lock; true when the
+    // buffer holds the complete reply to currentCmd. It may store values meanwhile.
+    using ParseHook = std::function<bool(const QString& currentCmd, const QString& buffer)>;
+    // Applied to every command and buffer text before it is logged.
+    using MaskHook = std::function<QString(const QString&)>;
+    // Runs on the receive thread, once, when the thread ends on its own (the line broke). It must
+    // not wait for the thread that owns the channel.
+    using LinkLostHook = std::function<void()>;
+    // Runs on the waiting thread every kPumpInterval while an exchange waits, lock not held.
+    using WaitPump = std::function<void()>;
+
+    static constexpr std::size_t kReadChunk = 1024;
+    // Text beyond this is dropped until the next exchange empties the buffer.
+    static constexpr qsizetype kReceiveCap = 64 * 1024;
+    static constexpr std::chrono::milliseconds kPumpInterval{15};
+    static constexpr std::chrono::milliseconds kDefaultWriteStallLimit{2000};
+
+    SerialChannel();
+    // Stops the receive thread; must not run on that thread (not from a hook).
+    ~SerialChannel();
+    SerialChannel(const SerialChannel&) = delete;
+    SerialChannel& operator=(const SerialChannel&) = delete;
+
+    // Hooks are set before StartRecvThread.
+    void setParseHook(ParseHook hook);
+    void setMaskForLog(MaskHook hook);
+    void setLinkLostHook(LinkLostHook hook);
+    void setWaitPump(WaitPump pump);
+    // How long SendData keeps retrying a line that takes no bytes.
+    void setWriteStallLimit(std::chrono::milliseconds limit);
+
+    bool InitSerial(const QString& port);
+    void UninitSerial();
+    bool StartRecvThread();
+    // Stops and joins the receive thread and closes the port; safe when nothing runs. Does not
+    // call the link-lost hook.
+    void StopRecvThread();
+    bool SendData(const QString& cmd);
+
+    // Empties the buffer, sets the command in progress, sends it and waits for its reply.
+    ExchangeResult exchange(const QString& cmd, std::chrono::milliseconds timeout);
+
+    QString comPort() const;
+    QString lastError() const;
+    bool lastOpenWasPermissionDenied() const;
+    bool isOpen() const;
+    bool isRunning() const;
+    QString receiveBuffer() const;
+    QString currentCommand() const;
+
+  private:
+    void RecvThread();
+    void RecvThreadTerminate();
+    void closePort();
+    void joinThread();
+    void stopThread();
+    void appendChunk(const char* data, std::size_t size);
+
+    // The port: opening, closing, writing and cancelling are serialised by ioMutex_. Reads run
+    // on the receive thread unlocked; the port is closed only there or while no thread runs.
+    SerialPort port_;
+    mutable std::mutex ioMutex_;
+    std::chrono::milliseconds writeStallLimit_ = kDefaultWriteStallLimit;
+
+    // Everything below is guarded by mutex_.
+    mutable std::mutex mutex_;
+    std::condition_variable replyArrived_;
+    QString m_strComPort;
+    QString m_strLastError;
+    bool permissionDenied_ = false;
+    QString m_strRecvData;
+    QString m_strCurrentCmd;
+    std::uint64_t exchangeSeq_ = 0;   // the exchange the buffer belongs to
+    std::uint64_t completedSeq_ = 0;  // the last exchange whose reply completed
+    QString completedReply_;
+    bool replyComplete_ = false;  // the current exchange's reply is complete
+    bool overflowLogged_ = false;
+    bool receiving_ = false;  // a receive thread is reading the port
+    ParseHook parse_;
+    MaskHook mask_;
+    LinkLostHook linkLost_;
+    WaitPump pump_;
+
+    // Owned by the thread that calls Start/Stop; the receive thread never touches it.
+    std::thread m_pRecvThread;
+    std::atomic<bool> m_bStopRecvThread{false};
+    std::atomic<bool> running_{false};
+};
+
+}  // namespace kvu

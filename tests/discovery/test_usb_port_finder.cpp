@@ -1,0 +1,74 @@
+// Looking for the device by its USB identity, on look-alike sysfs trees.
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "discovery/com_list.h"
+#include "discovery/port_finders.h"
+#include "tests/discovery/sysfs_tree.h"
+#include "tests/support/log_capture.h"
+
+namespace kvu {
+namespace {
+
+using test::SysfsTree;
+const QString kHub = QString(SysfsTree::kRootHub) + "/1-1";
+
+PortEnumerator treeEnumerator(const SysfsTree& tree) {
+    return [&tree](QStringList& ports) {
+        return CGetComList::EnumKVUCommPort(ports, tree.sysRoot(), tree.devRoot());
+    };
+}
+
+TEST(GetKvuComPort, NoDeviceLeavesThePortAndLogsOnlyItsEntry) {
+    SysfsTree tree;
+    tree.usbDevice(SysfsTree::kRootHub, "1d6b", "0002", "0515");
+    tree.otherTty("platform/serial8250/tty/ttyS0", "ttyS0");
+    ASSERT_TRUE(tree.ok());
+    QStringList ports{"stale"};
+    QString port = "unchanged";
+    test::LogCapture log;
+    EXPECT_FALSE(GetKvuComPort(ports, port, treeEnumerator(tree)));
+    EXPECT_EQ(port, "unchanged");
+    EXPECT_TRUE(ports.isEmpty());  // filled anew by each discovery
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0].level, spdlog::level::debug);
+    EXPECT_EQ(log.lines()[0].text, "CKVUUtilityDlg::GetKvuComPort");
+}
+
+TEST(GetKvuComPort, TwoDevicesTakeTheFirstAndCountBoth) {
+    SysfsTree tree;
+    tree.usbDevice(SysfsTree::kRootHub, "1d6b", "0002", "0515");
+    tree.usbDevice(kHub, "1a40", "0201", "0100");
+    tree.usbDevice(kHub + "/1-1.3", "0483", "5740", "0200");
+    tree.acmPort(kHub + "/1-1.3", "ttyACM1");
+    tree.usbDevice(kHub + "/1-1.4", "0483", "5740", "0200");
+    tree.acmPort(kHub + "/1-1.4", "ttyACM0");
+    ASSERT_TRUE(tree.ok());
+
+    test::LogCapture log(spdlog::level::info);
+    QString port;
+    PortFinder finder = usbPortFinder(treeEnumerator(tree));
+    ASSERT_TRUE(finder(port));
+    EXPECT_EQ(port, tree.port("ttyACM0"));
+    EXPECT_EQ(log.texts(), (std::vector<std::string>{"GetKvuComPort num:2, port:" +
+                                                     tree.port("ttyACM0").toStdString()}));
+}
+
+TEST(FixedPortFinder, FindsThePathWhileItExists) {
+    SysfsTree tree;
+    ASSERT_TRUE(tree.ok());
+    const QString path = tree.devRoot() + "/ttyUSBX";
+    PortFinder finder = fixedPortFinder(path);
+    QString port = "unchanged";
+    EXPECT_FALSE(finder(port));
+    EXPECT_EQ(port, "unchanged");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_TRUE(finder(port));
+    EXPECT_EQ(port, path);
+}
+
+}  // namespace
+}  // namespace kvu

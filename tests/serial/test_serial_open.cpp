@@ -1,0 +1,151 @@
+// Opening the port: line settings on a real pseudo-terminal, exclusive use, and the failures.
+#include "serial/serial_channel.h"
+#include "tests/serial/pty_device.h"
+#include "tests/support/log_capture.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+namespace kvu {
+namespace {
+
+using test::LogCapture;
+using test::PtyDevice;
+
+TEST(SerialOpen, AppliesTheDeviceLineSettings) {
+    PtyDevice device;
+    ASSERT_TRUE(device.ok());
+    // The parity the port reports must survive the set-up. Some pseudo-terminals refuse parity
+    // altogether; then the parity found is "off" and must stay off.
+    termios before{};
+    ASSERT_EQ(tcgetattr(device.slaveFd(), &before), 0);
+    before.c_cflag |= PARENB | PARODD;
+    (void)tcsetattr(device.slaveFd(), TCSANOW, &before);
+    ASSERT_EQ(tcgetattr(device.slaveFd(), &before), 0);
+    const tcflag_t parityFound = before.c_cflag & (PARENB | PARODD);
+
+    LogCapture log;
+    SerialChannel channel;
+    ASSERT_TRUE(channel.InitSerial(QString::fromStdString(device.slavePath())));
+    EXPECT_TRUE(channel.isOpen());
+    EXPECT_EQ(channel.comPort().toStdString(), device.slavePath());
+    EXPECT_TRUE(log.contains(spdlog::level::debug, "CKVUUtilityDlg::InitSerial"));
+
+    termios line{};
+    ASSERT_EQ(tcgetattr(device.slaveFd(), &line), 0);
+    EXPECT_EQ(cfgetospeed(&line), B9600);
+    EXPECT_EQ(cfgetispeed(&line), B9600);
+    EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(line.c_cflag & CSTOPB, 0u);
+    EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
+    EXPECT_NE(line.c_cflag & CREAD, 0u);
+    EXPECT_NE(line.c_cflag & CLOCAL, 0u);
+    EXPECT_EQ(line.c_cflag & (PARENB | PARODD), parityFound) << "parity must be left as found";
+    EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(line.c_iflag & (ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK), 0u);
+    EXPECT_EQ(line.c_oflag & OPOST, 0u);
+    EXPECT_EQ(line.c_cc[VMIN], 0);
+    EXPECT_EQ(line.c_cc[VTIME], 1);
+
+    channel.UninitSerial();
+    EXPECT_FALSE(channel.isOpen());
+    EXPECT_TRUE(log.contains(spdlog::level::debug, "CKVUUtilityDlg::UninitSerial"));
+}
+
+TEST(SerialOpen, BareNameIsLookedUpInTheDeviceDirectory) {
+    PtyDevice device;
+    ASSERT_TRUE(device.ok());
+    ASSERT_EQ(device.slavePath().rfind("/dev/", 0), 0u);
+    const QString bare = QString::fromStdString(device.slavePath().substr(5));  // "pts/N"
+
+    SerialChannel channel;
+    EXPECT_TRUE(channel.InitSerial(bare));
+    EXPECT_TRUE(channel.isOpen());
+    EXPECT_EQ(channel.comPort(), bare);
+}
+
+struct OpenFailureCase {
+    const char* port;
+    std::vector<std::pair<spdlog::level::level_enum, std::string>> lines;
+    const char* lastError;
+};
+
+class SerialOpenFailure : public ::testing::TestWithParam<OpenFailureCase> {};
+
+TEST_P(SerialOpenFailure, LogsTheFailedStepAndStaysClosed) {
+    const OpenFailureCase& c = GetParam();
+    LogCapture log;
+    SerialChannel channel;
+    EXPECT_FALSE(channel.InitSerial(QString::fromUtf8(c.port)));
+    EXPECT_FALSE(channel.isOpen());
+    for (const auto& [level, text] : c.lines)
+        EXPECT_TRUE(log.contains(level, text)) << text;
+    EXPECT_EQ(channel.lastError().toStdString(), c.lastError);
+    EXPECT_FALSE(channel.lastOpenWasPermissionDenied());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SerialOpenFailure,
+    ::testing::Values(
+        OpenFailureCase{"/dev/kvu-missing-port",
+                        {{spdlog::level::err,
+                          "CKVUUtilityDlg::InitSerial /dev/kvu-missing-port CreateFile Failure."},
+                         {spdlog::level::debug,
+                          "CKVUUtilityDlg::InitSerial /dev/kvu-missing-port No such file or "
+                          "directory"}},
+                        "No such file or directory"},
+        // Tried as given, then under /dev: neither exists.
+        OpenFailureCase{"kvu-missing-port",
+                        {{spdlog::level::err,
+                          "CKVUUtilityDlg::InitSerial kvu-missing-port CreateFile Failure."},
+                         {spdlog::level::debug,
+                          "CKVUUtilityDlg::InitSerial kvu-missing-port No such file or "
+                          "directory"}},
+                        "No such file or directory"},
+        // Opens, but is no terminal: the settings cannot be read.
+        OpenFailureCase{"/dev/null",
+                        {{spdlog::level::err, "CKVUUtilityDlg::InitSerial GetCommState Error."}},
+                        ""}));
+
+TEST(SerialOpen, PortInUseIsRefusedUntilReleased) {
+    PtyDevice device;
+    ASSERT_TRUE(device.ok());
+    const QString path = QString::fromStdString(device.slavePath());
+    SerialChannel first;
+    ASSERT_TRUE(first.InitSerial(path));
+
+    LogCapture log;
+    SerialChannel second;
+    EXPECT_FALSE(second.InitSerial(path));
+    EXPECT_FALSE(second.isOpen());
+    EXPECT_EQ(second.lastError(), QStringLiteral("Device or resource busy"));
+    EXPECT_TRUE(log.contains(spdlog::level::err, "CKVUUtilityDlg::InitSerial " +
+                                                     device.slavePath() + " CreateFile Failure."));
+
+    first.UninitSerial();
+    EXPECT_TRUE(second.InitSerial(path));
+    EXPECT_TRUE(second.isOpen());
+}
+
+TEST(SerialOpen, ReportsMissingPermission) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "access rights do not bind the superuser";
+    char path[] = "/tmp/kvu-port-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_EQ(chmod(path, 0), 0);
+    SerialChannel channel;
+    EXPECT_FALSE(channel.InitSerial(QString::fromUtf8(path)));
+    EXPECT_TRUE(channel.lastOpenWasPermissionDenied());
+    EXPECT_EQ(channel.lastError(), QStringLiteral("Permission denied"));
+    std::remove(path);
+}
+
+}  // namespace
+}  // namespace kvu
