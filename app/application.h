@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <memory>
 
-#include "ui/app_options.h"
 #include "app/single_instance.h"
+#include "ui/app_options.h"
 #include "ui/qt_dialog_service.h"
 
 class CKVUUtilityApp {

@@ -10,9 +10,9 @@
 #include <functional>
 #include <mutex>
 
+#include "device/device_session.h"
 #include "discovery/port_finders.h"
 #include "serial/serial_channel.h"
-#include "device/device_session.h"
 
 namespace kvu {
 

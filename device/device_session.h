@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <mutex>
 
-#include "serial/serial_channel.h"
 #include "device/exchange_timeouts.h"
+#include "serial/serial_channel.h"
 #include "settings/profiles.h"
 
 namespace kvu::protocol {

@@ -1,9 +1,9 @@
 // Windows discovery: the SetupAPI walk, judged and logged by the shared port tests.
 #include "discovery/com_list.h"
 
-#include "logging/log_format.h"
 #include "discovery/port_match.h"
 #include "discovery/setupapi_com_ports.h"
+#include "logging/log_format.h"
 
 #include <spdlog/spdlog.h>
 

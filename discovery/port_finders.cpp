@@ -7,8 +7,8 @@
 #include <memory>
 #include <utility>
 
-#include "logging/log_format.h"
 #include "discovery/com_list.h"
+#include "logging/log_format.h"
 
 namespace kvu {
 

@@ -6,9 +6,9 @@
 namespace kvu {
 
 struct AppOptions {
-    QString commandLine;  // the whole command line, program path included
+    QString commandLine;    // the whole command line, program path included
     bool debugLog = false;  // "--log=DEBUG" anywhere in commandLine
-    QString port;         // --port=PATH: use this serial port instead of searching by USB identity
+    QString port;  // --port=PATH: use this serial port instead of searching by USB identity
     bool simulate = false;  // --simulate: run against the built-in simulated device
 };
 

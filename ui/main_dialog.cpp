@@ -11,9 +11,9 @@
 
 #include <utility>
 
-#include "ui/about_dialog.h"
 #include "logging/app_info.h"
 #include "logging/log_setup.h"
+#include "ui/about_dialog.h"
 #include "ui/app_icon.h"
 #include "ui/control_ids.h"
 #include "ui/dialog_font.h"

@@ -10,10 +10,10 @@
 #include <map>
 #include <memory>
 
-#include "ui/app_options.h"
 #include "device/connection_supervisor.h"
 #include "discovery/port_finders.h"
 #include "settings/profiles.h"
+#include "ui/app_options.h"
 #include "ui/dialog_service.h"
 #include "ui/dialog_units.h"
 

@@ -19,8 +19,8 @@
 #include <thread>
 #include <vector>
 
-#include "protocol/commands.h"
 #include "device/device_session.h"
+#include "protocol/commands.h"
 
 extern char** environ;
 

@@ -8,9 +8,9 @@
 
 #include <vector>
 
-#include "ui/about_dialog.h"
 #include "tests/support/log_capture.h"
 #include "tests/ui/main_window_fixture.h"
+#include "ui/about_dialog.h"
 
 namespace kvu::test {
 namespace {

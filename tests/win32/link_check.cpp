@@ -5,8 +5,8 @@
 
 #include "app/restart_support.h"
 #include "app/single_instance.h"
-#include "serial/serial_port.h"
 #include "discovery/setupapi_com_ports.h"
+#include "serial/serial_port.h"
 #include "ui/win32_window_messages.h"
 
 int main() {
