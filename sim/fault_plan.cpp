@@ -67,6 +67,11 @@ CommandFate FaultPlan::fate(std::size_t index, std::string_view line) const {
 }
 
 std::string FaultPlan::shape(std::string reply, CommandKind kind) const {
+    if (faults_.omitMcuId && kind == CommandKind::Version) {
+        if (const std::size_t end = reply.find("\r\n"); end != std::string::npos) {
+            reply.resize(end + 2);
+        }
+    }
     if (faults_.upperCaseEcho && kind == CommandKind::Set) {
         std::transform(reply.begin(), reply.end(), reply.begin(), [](char c) {
             return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -79,12 +84,25 @@ std::string FaultPlan::shape(std::string reply, CommandKind kind) const {
 }
 
 std::vector<std::string> FaultPlan::chunks(const std::string& bytes) const {
-    if (faults_.chunkSize == 0 || bytes.size() <= faults_.chunkSize) {
-        return {bytes};
+    std::vector<std::string> lines;
+    if (faults_.lineAtATime) {
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t lf = bytes.find('\n', at);
+            const std::size_t end = lf == std::string::npos ? bytes.size() : lf + 1;
+            lines.push_back(bytes.substr(at, end - at));
+            at = end;
+        }
+    } else {
+        lines.push_back(bytes);
+    }
+    if (faults_.chunkSize == 0) {
+        return lines;
     }
     std::vector<std::string> pieces;
-    for (std::size_t at = 0; at < bytes.size(); at += faults_.chunkSize) {
-        pieces.push_back(bytes.substr(at, faults_.chunkSize));
+    for (const std::string& line : lines) {
+        for (std::size_t at = 0; at < line.size(); at += faults_.chunkSize) {
+            pieces.push_back(line.substr(at, faults_.chunkSize));
+        }
     }
     return pieces;
 }

@@ -28,7 +28,8 @@ class FaultPlan {
     // The bytes to send for a reply: upper-case echo, zero byte and noise applied.
     std::string shape(std::string reply, CommandKind kind) const;
 
-    // Pieces to write one after another (one piece when chunking is off).
+    // Pieces to write one after another: the reply's lines in line-at-a-time mode, each cut
+    // into chunks when chunking is on; the whole reply as one piece when both are off.
     std::vector<std::string> chunks(const std::string& bytes) const;
 
     // Time one byte takes on the line at the configured speed (zero when unpaced).

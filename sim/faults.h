@@ -31,6 +31,11 @@ struct Faults {
     // Send replies in pieces of this many bytes (0: whole), with a gap between pieces.
     std::size_t chunkSize = 0;
     std::chrono::milliseconds chunkGap{2};
+    // Write every reply line (up to and including its LF) on its own, with the chunk gap
+    // between lines, as firmware that prints line by line does. Chunking applies per line.
+    bool lineAtATime = false;
+    // Answer "ver" with the version line alone, without the MCU id line.
+    bool omitMcuId = false;
     // Repeat set lines in upper case.
     bool upperCaseEcho = false;
     // Put one zero byte at this offset of every reply (past the end: at the end).

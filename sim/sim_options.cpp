@@ -88,6 +88,8 @@ Faults:
   --delay MS             wait MS milliseconds before every reply
   --chunk K              send replies in pieces of K bytes
   --chunk-gap MS         pause between pieces (default 2)
+  --line-at-a-time       write every reply line on its own (pieces of a line with --chunk)
+  --no-mcuid             answer "ver" with the version line alone
   --upper-echo           repeat set lines in upper case
   --nul-at N             put a zero byte at offset N of every reply
   --noise-before BYTES   junk before every reply (\r \n \t \0 \\ \xHH escapes)
@@ -188,6 +190,8 @@ ParseResult parseSimOptions(const std::vector<std::string>& args, SimOptions& op
         {"--silent", &f.silentAll},
         {"--upper-echo", &f.upperCaseEcho},
         {"--babble", &f.babble},
+        {"--line-at-a-time", &f.lineAtATime},
+        {"--no-mcuid", &f.omitMcuId},
     };
 
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -91,6 +91,42 @@ TEST(FaultPlan, ShapesReplies) {
     EXPECT_NEAR(static_cast<double>(plan.byteTime().count()), 1.0417e6, 1e3);
 }
 
+TEST(FaultPlan, LineAtATimeCutsAfterEveryLineFeed) {
+    struct Case {
+        std::size_t chunkSize;
+        std::string bytes;
+        std::vector<std::string> pieces;
+    };
+    const Case cases[] = {
+        {0, "GET 1 apn a\r\nGET 1 user b\r\n", {"GET 1 apn a\r\n", "GET 1 user b\r\n"}},
+        {0, "set 1 apn xERROR\r\n", {"set 1 apn xERROR\r\n"}},
+        {0, "\r\n\nab", {"\r\n", "\n", "ab"}},                // an unterminated tail is a piece too
+        {4, "FE OK\r\nab\r\n", {"FE O", "K\r\n", "ab\r\n"}},  // chunks never span lines
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        Faults f;
+        f.lineAtATime = true;
+        f.chunkSize = c.chunkSize;
+        FaultPlan plan;
+        std::string error;
+        ASSERT_TRUE(FaultPlan::compile(f, plan, error));
+        EXPECT_EQ(plan.chunks(c.bytes), c.pieces);
+    }
+}
+
+TEST(FaultPlan, WithoutMcuIdTheVersionReplyIsItsFirstLine) {
+    Faults f;
+    f.omitMcuId = true;
+    FaultPlan plan;
+    std::string error;
+    ASSERT_TRUE(FaultPlan::compile(f, plan, error));
+    EXPECT_EQ(plan.shape("VER 1.0\r\nMCUID 01\r\n", CommandKind::Version), "VER 1.0\r\n");
+    // Other replies keep every line.
+    EXPECT_EQ(plan.shape("GET 1 apn a\r\nGET 1 user b\r\n", CommandKind::ReadAll),
+              "GET 1 apn a\r\nGET 1 user b\r\n");
+}
+
 TEST(StateFile, RoundTripsAwkwardValues) {
     DeviceState s;
     s.wwan[0].apn = "with spaces ";
@@ -212,7 +248,9 @@ TEST(SimOptions, ParsesEveryOption) {
                                            "--hang-up-after",
                                            "12",
                                            "--replug-after",
-                                           "300"};
+                                           "300",
+                                           "--line-at-a-time",
+                                           "--no-mcuid"};
     SimOptions o;
     const ParseResult r = parseSimOptions(args, o);
     ASSERT_TRUE(r.ok) << r.error;
@@ -248,6 +286,8 @@ TEST(SimOptions, ParsesEveryOption) {
     EXPECT_EQ(f.baud, 9600u);
     EXPECT_EQ(f.hangUpAfter, 12u);
     EXPECT_EQ(f.replugAfter.count(), 300);
+    EXPECT_TRUE(f.lineAtATime);
+    EXPECT_TRUE(f.omitMcuId);
 
     SimOptions help;
     ASSERT_TRUE(parseSimOptions({"--help"}, help).ok);

@@ -231,6 +231,41 @@ TEST(SimulatedDevice, ReplyShapingIsVisibleInTheBytes) {
     }
 }
 
+TEST(SimulatedDevice, LineAtATimeWritesEachLineOnItsOwn) {
+    DeviceConfig config;
+    config.faults.lineAtATime = true;
+    config.faults.chunkGap = 30ms;
+    Bench b(config);
+    ASSERT_TRUE(b.started);
+    const std::string all = b.client.exchange("get\r", "GET w pw \r\n");
+    ASSERT_EQ(std::count(all.begin(), all.end(), '\n'), 24);
+    // 24 lines with 23 gaps, and no read holds two lines (the longest is "GET w pw_type 0\r\n").
+    EXPECT_GE(b.client.firstToLast(), 23 * 30ms - 5ms);
+    EXPECT_GE(b.client.readSizes().size(), 24u);
+    for (std::size_t size : b.client.readSizes()) {
+        EXPECT_LE(size, 17u);
+    }
+
+    // Paced as well: still whole and still slower than the gaps alone.
+    Faults f = config.faults;
+    f.chunkGap = 5ms;
+    f.baud = 19200;  // about 0.5 ms a byte
+    std::string error;
+    ASSERT_TRUE(b.device.setFaults(f, error)) << error;
+    EXPECT_EQ(b.client.exchange("ver\r", kVerEnd), kVer);
+    EXPECT_GE(b.client.firstToLast(), 5ms + 21 * 500us);
+}
+
+TEST(SimulatedDevice, CanAnswerTheVersionQueryWithoutMcuId) {
+    DeviceConfig config;
+    config.faults.omitMcuId = true;
+    Bench b(config);
+    ASSERT_TRUE(b.started);
+    EXPECT_EQ(b.client.exchange("ver\r"), "VER 1.0.0\r\n");
+    // Nothing more follows.
+    EXPECT_EQ(b.client.readUntil([](const std::string&) { return false; }, 100ms), "");
+}
+
 TEST(SimulatedDevice, DelayAndBaudPacingSlowTheReply) {
     DeviceConfig config;
     config.faults.replyDelay = 80ms;
