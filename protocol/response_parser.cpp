@@ -33,6 +33,14 @@ bool endsWithError(const QString& b) {
     return b.endsWith(kReplyError);
 }
 
+// The device's refusal is a line of its own: a value that ends in "ERROR" leaves the buffer
+// ending the same way while the reply is still arriving, and is no refusal.
+bool lastLineIsError(const QString& b) {
+    const qsizetype n = kReplyError.size();
+    return b == kReplyError ||
+           (b.size() > n && endsWithError(b) && isLineBreak(b[b.size() - n - 1]));
+}
+
 ParsedReply positive() {
     ParsedReply r;
     r.handled = true;
@@ -132,19 +140,11 @@ constexpr std::array<qsizetype, 5> kWwanPrefix{10, 11, 9, 11, 10};
 constexpr std::array<qsizetype, 4> kWifiPrefix{11, 10, 14, 9};
 
 ParsedReply parseReadAll(const QString& b) {
-    const std::vector<Line> lines = closedLines(b, kReadAllLines);
-    const bool complete = lines.size() == kReadAllLines;
-    if (endsWithError(b)) {
-        // A passphrase that ends in "ERROR" makes the last line end like the negative reply;
-        // that text is a value, not the device's refusal.
-        const Line& last = lines.empty() ? Line{0, 0} : lines.back();
-        const bool errorIsValue =
-            complete && last.begin + last.length == b.size() - 2 && last.length > qsizetype{5};
-        if (!errorIsValue) {
-            return withState(ReplyState::Negative);
-        }
+    if (lastLineIsError(b)) {
+        return withState(ReplyState::Negative);
     }
-    if (!complete) {
+    const std::vector<Line> lines = closedLines(b, kReadAllLines);
+    if (lines.size() != kReadAllLines) {
         return withState(ReplyState::Incomplete);
     }
     // Values by position and prefix length only; the prefix text itself is not compared.
@@ -180,12 +180,8 @@ ParsedReply parseSet(const QString& cmd, const QString& b) {
     for (qsizetype i = 0; echoed && i < k; ++i) {
         echoed = foldAsciiUpper(b[i].unicode()) == foldAsciiUpper(cmd[i].unicode());
     }
-    if (endsWithError(b)) {
-        // A value ending in "ERROR" repeated with its CR and then LF is still the echo.
-        const bool errorIsEcho = echoed && b.size() == k + 1;
-        if (!errorIsEcho) {
-            return withState(ReplyState::Negative);
-        }
+    if (lastLineIsError(b)) {
+        return withState(ReplyState::Negative);
     }
     return withState(echoed ? ReplyState::Positive : ReplyState::Incomplete);
 }

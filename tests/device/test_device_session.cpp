@@ -328,6 +328,64 @@ TEST_F(DeviceSessionTest, AwkwardButValidRepliesAreUnderstood) {
     }
 }
 
+// A device that writes its replies line by line lets the buffer end in "ERROR\r\n" after a line
+// whose value ends in ERROR, before the rest of the reply is in: that is no refusal, neither of
+// the read-all reply nor of a set line's echo.
+TEST_F(DeviceSessionTest, ValuesEndingInErrorSurviveRepliesWrittenLineByLine) {
+    startDevice();
+    struct Position {
+        const char* name;
+        void (*change)(DeviceProfiles&);
+    };
+    const Position positions[] = {
+        {"first line", [](DeviceProfiles& p) { p.wwan[0].strApn = "fooERROR"; }},
+        {"middle line", [](DeviceProfiles& p) { p.wwan[2].strUserName = "ERROR"; }},
+        {"24th line", [](DeviceProfiles& p) { p.wifi.strPassphrase = "NOERROR"; }},
+    };
+    struct Mode {
+        const char* name;
+        sim::Faults faults;
+    };
+    const Mode modes[] = {
+        {"line at a time", faults([](sim::Faults& f) { f.lineAtATime = true; })},
+        {"line at a time, paced at 19200 baud", faults([](sim::Faults& f) {
+             f.lineAtATime = true;
+             f.baud = 19200;
+         })},
+    };
+    for (const Mode& mode : modes) {
+        for (const Position& position : positions) {
+            SCOPED_TRACE(std::string(mode.name) + ", " + position.name);
+            DeviceProfiles values = profilesToWrite();
+            position.change(values);
+            session_->setProfiles(values);
+            QString error;
+            // The set lines' echoes, the one with the value ending in ERROR among them.
+            setFaults(mode.faults);
+            ASSERT_TRUE(session_->set_APN_WIFI_info(error))
+                << error.toStdString() << " at " << channel_.currentCommand().toStdString();
+            EXPECT_EQ(device_->state().wwan[0].apn, values.wwan[0].strApn.toStdString());
+            EXPECT_EQ(device_->state().wwan[2].user, values.wwan[2].strUserName.toStdString());
+            EXPECT_EQ(device_->state().wifi.pw, values.wifi.strPassphrase.toStdString());
+
+            session_->setProfiles({});
+            ASSERT_TRUE(session_->get_APN_WIFI_info(error)) << error.toStdString();
+            EXPECT_EQ(session_->profiles(), values);
+        }
+    }
+    // A refusal is still one: "ERROR\r\n" on a line of its own, written line by line.
+    setFaults(faults([](sim::Faults& f) {
+        f.lineAtATime = true;
+        f.errorOn = {{"get", false}, {"set 1 apn", false}};
+    }));
+    QString error;
+    EXPECT_FALSE(session_->get_APN_WIFI_info(error));
+    EXPECT_EQ(error, port() + " Reload Error.");
+    EXPECT_FALSE(session_->set_APN_WIFI_info(error));
+    EXPECT_EQ(error, port() + " Write Error.");
+    EXPECT_EQ(linkLost_, 0);
+}
+
 TEST_F(DeviceSessionTest, BabblingDeviceCannotHangOrFloodTheHost) {
     startDevice(faults([](sim::Faults& f) { f.babble = true; }));
     QString error;

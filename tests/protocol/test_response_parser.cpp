@@ -188,7 +188,11 @@ TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
         {auth, "", I},
         {auth, "ERROR\r\n", N},
         {auth, "set 1 auth 1\rERROR\r\n", N},
-        {auth, "noise ERROR\r\n", N},
+        {auth, "\r\nERROR\r\n", N},
+        {auth, "set 1 auth 1\r\nERROR\r\n", N},
+        // Refused only by a line of its own: text ending in "ERROR" is not the refusal.
+        {auth, "noise ERROR\r\n", I},
+        {auth, "xERROR\r\n", I},
         // Only A-Z fold; other letters must match exactly.
         {QString::fromUtf8("set w ssid caf\xc3\xa9\r"),
          QString::fromUtf8("SET W SSID CAF\xc3\x89\r"), I},
@@ -197,6 +201,11 @@ TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
         // A value ending in "ERROR" is still an echo, not a refusal.
         {"set 1 apn ERROR\r", "set 1 apn ERROR\r\n", P},
         {"set 1 apn ERROR\r", "set 1 apn ERROR\rERROR\r\n", N},
+        {"set 1 apn fooERROR\r", "set 1 apn fooERR", I},
+        {"set 1 apn fooERROR\r", "set 1 apn fooERROR\r", P},
+        {"set 1 apn fooERROR\r", "SET 1 APN FOOERROR\r\n", P},
+        {"set 1 user ERROR\r", "set 1 user ERROR\r\n", P},
+        {"set 1 apn fooERROR\r", "set 1 apn fooERROR\r\nERROR\r\n", N},
     };
     expectStatesWithoutValues(cases);
 }
@@ -367,7 +376,9 @@ TEST(ReadAllReply, TrailingErrorIsNegativeWithoutValues) {
                                  joined(lines.mid(0, 3), "\r\n") + "ERROR\r\n",
                                  joined(lines.mid(0, 23), "\r\n") + "ERROR\r\n",
                                  joined(lines, "\r\n") + "ERROR\r\n",
-                                 "GET 1 apn xERROR\r\n"};
+                                 "\r\nERROR\r\n",
+                                 joined(lines.mid(0, 7), "\n") + "ERROR\r\n",
+                                 joined(lines.mid(0, 2), "\r") + "ERROR\r\n"};
     for (const QString& buffer : buffers) {
         SCOPED_TRACE(show(buffer.right(30)));
         const ParsedReply r = parseReply("get\r", buffer);
@@ -377,13 +388,46 @@ TEST(ReadAllReply, TrailingErrorIsNegativeWithoutValues) {
     }
 }
 
-TEST(ReadAllReply, PassphraseEndingInErrorIsAValue) {
-    DeviceProfiles p = sampleProfiles();
-    p.wifi.strPassphrase = "NOERROR";
-    const ParsedReply r = parseReply("get\r", joined(readAllLines(p), "\r\n"));
-    ASSERT_EQ(r.state, ReplyState::Positive);
-    ASSERT_TRUE(r.profiles.has_value());
-    EXPECT_EQ(*r.profiles, p);
+// Values ending in "ERROR" in the first, a middle and the last line: every prefix of the reply
+// (a chunk may end anywhere) is incomplete, never a refusal, until the 24th line is closed.
+TEST(ReadAllReply, ValuesEndingInErrorAreNeverARefusal) {
+    struct Case {
+        const char* name;
+        void (*change)(DeviceProfiles&);
+    };
+    const Case cases[] = {
+        {"first line", [](DeviceProfiles& p) { p.wwan[0].strApn = "fooERROR"; }},
+        {"middle line", [](DeviceProfiles& p) { p.wwan[2].strUserName = "ERROR"; }},
+        {"24th line", [](DeviceProfiles& p) { p.wifi.strPassphrase = "NOERROR"; }},
+        {"every line",
+         [](DeviceProfiles& p) {
+             for (WwanProfile& w : p.wwan) {
+                 w = {"aERROR", "ERROR", "pwERROR", "ERROR", "ERROR"};
+             }
+             p.wifi = {"ERROR", "ERROR", "ERROR", "ERROR"};
+         }},
+    };
+    for (const Case& c : cases) {
+        DeviceProfiles p = sampleProfiles();
+        c.change(p);
+        for (const QString& separator : {QString("\r\n"), QString("\n")}) {
+            SCOPED_TRACE(std::string(c.name) + " " + show(separator));
+            const QString buffer = joined(readAllLines(p), separator);
+            // The 24th line is closed by its first separator character.
+            const qsizetype closedAt = buffer.size() - separator.size() + 1;
+            for (qsizetype n = 0; n <= buffer.size(); ++n) {
+                const ParsedReply r = parseReply("get\r", buffer.left(n));
+                if (n < closedAt) {
+                    ASSERT_EQ(r.state, ReplyState::Incomplete) << show(buffer.left(n).right(30));
+                    ASSERT_FALSE(r.profiles.has_value());
+                } else {
+                    ASSERT_EQ(r.state, ReplyState::Positive) << n;
+                    ASSERT_TRUE(r.profiles.has_value());
+                    EXPECT_EQ(*r.profiles, p);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
