@@ -84,12 +84,19 @@ ParsedReply parseVersion(const QString& b) {
 }
 
 ParsedReply parseSerial(const QString& b) {
-    if (!endsWithCrLf(b)) {
+    // Line breaks in front (the late end of the version reply, or a device that opens its
+    // reply with CR LF) would shift the lead-in; nothing but line breaks is no reply yet.
+    qsizetype begin = 0;
+    while (begin < b.size() && isLineBreak(b[begin])) {
+        ++begin;
+    }
+    const QString reply = b.mid(begin);
+    if (reply.isEmpty() || !endsWithCrLf(reply)) {
         return withState(ReplyState::Incomplete);
     }
     // The serial query is not judged by its reply: "ERROR\r\n" just leaves no number.
     ParsedReply r = positive();
-    r.serial = b == kReplyError ? QString() : trimmedOfLineBreaks(b.mid(7));
+    r.serial = reply == kReplyError ? QString() : trimmedOfLineBreaks(reply.mid(7));
     return r;
 }
 

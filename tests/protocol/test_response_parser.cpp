@@ -108,9 +108,17 @@ TEST(SerialReply, SevenCharacterLeadInIsDropped) {
         {"SERIAL AB 12\r\n", P, "AB 12"},
         {"1234567\r\n", P, ""},
         {"123\r\n", P, ""},
-        {"\r\n", P, ""},
         {"ERROR\r\n", P, ""},
         {"lead-in\r\n\r\nXYZ\r\n", P, "XYZ"},
+        // Line breaks in front do not shift the lead-in, whatever its text.
+        {"\r\nSERIAL SB\r\n", P, "SB"},
+        {"\n\r\n\rSERIAL:KV12345\r\n", P, "KV12345"},
+        {"\r\n#$%&*()A1\r\n", P, "A1"},
+        {"\r\nERROR\r\n", P, ""},
+        {"\r\nSERIAL SB", I, std::nullopt},
+        // Nothing but line breaks is not the reply yet.
+        {"\r\n", I, std::nullopt},
+        {"\r\n\r\n\n", I, std::nullopt},
         {"SERIAL:KV12345", I, std::nullopt},
         {"SERIAL:KV12345\r", I, std::nullopt},
         {"", I, std::nullopt},
