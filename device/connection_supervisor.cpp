@@ -52,6 +52,9 @@ ConnectResult ConnectionSupervisor::ComPortOpenProcess() {
     }
     result.port = port;
     spdlog::info("{} [{}]", kComPortOpenProcess, port);
+    // The parser only assigns what a reply carries: a device whose version reply has no MCU id
+    // line must not inherit the one of the device before it.
+    session_.setIdentity({});
 
     if (!channel_.InitSerial(port)) {
         spdlog::error("InitSerial Failure.");

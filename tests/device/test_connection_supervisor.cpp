@@ -183,6 +183,33 @@ TEST_F(SupervisorTest, LossNoticeNamesItsLinkAndStaleNoticesAreIgnored) {
     EXPECT_TRUE(link.linkUp());
 }
 
+// The next device's version reply has no MCU id line (a version line alone is a whole reply):
+// nothing of the device before it may show through.
+TEST_F(SupervisorTest, EachAttemptStartsFromAnEmptyIdentity) {
+    startDevice();
+    ConnectionSupervisor link(deviceFinder(), kShort);
+    ASSERT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::Connected);
+    ASSERT_EQ(link.session().identity().mcuId, "MCUID 00AB12CD");
+    link.disconnect();
+
+    sim::DeviceConfig next;
+    next.initial = deviceState();
+    next.initial.version = "4.0.0";
+    next.initial.serial = "KV000888";
+    next.faults.omitMcuId = true;
+    device_ = std::make_unique<sim::SimulatedDevice>(std::move(next));
+    std::string error;
+    ASSERT_TRUE(device_->start(error)) << error;
+    test::LogCapture log;
+    ASSERT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::Connected);
+    const protocol::DeviceIdentity id = link.session().identity();
+    EXPECT_EQ(id.version.toStdString(), "VER 4.0.0");
+    EXPECT_EQ(id.mcuId.toStdString(), "");
+    EXPECT_EQ(id.serial.toStdString(), "KV000888");
+    EXPECT_TRUE(
+        log.contains(spdlog::level::info, "KvuVersion:VER 4.0.0 KvuMcuID: KvuSerial: KV000888"));
+}
+
 TEST(StripLeadingKeyword, RemovesExactlyTheKeyword) {
     struct Case {
         const char* text;
