@@ -4,7 +4,9 @@ namespace kvu::presets {
 
 namespace {
 
-const QString kCrLf = QStringLiteral("\r\n");
+// Lines a save may add to a file (a section header and its keys, five times over) without
+// the line table growing.
+constexpr size_t kEditRoom = 64;
 
 bool isBlank(QChar c) {
     const char16_t u = c.unicode();
@@ -59,83 +61,109 @@ QString storedValue(const QString& value) {
 
 }  // namespace
 
-void IniDocument::classify(Line& line) {
-    line.kind = Kind::Other;
-    line.name.clear();
-    line.value.clear();
-    const QStringView text = trimmed(line.text);
+IniDocument::Parsed IniDocument::parse(QStringView line) {
+    Parsed parsed;
+    const QStringView text = trimmed(line);
     if (text.isEmpty() || text.front() == u';') {
-        return;
+        return parsed;
     }
     if (text.front() == u'[') {
         const qsizetype close = text.lastIndexOf(u']');
         if (close > 0) {
-            line.kind = Kind::Section;
-            line.name = trimmed(text.sliced(1, close - 1)).toString();
-            return;
+            parsed.kind = Kind::Section;
+            parsed.name = trimmed(text.sliced(1, close - 1));
+            return parsed;
         }
     }
     const qsizetype equals = text.indexOf(u'=');
     if (equals < 0) {
-        return;  // a key without "=" has no value and is not looked up
+        return parsed;  // a key without "=" has no value and is not looked up
     }
-    line.kind = Kind::Key;
-    line.name = trimmed(text.first(equals)).toString();
-    line.value = unquoted(trimmed(text.sliced(equals + 1))).toString();
+    parsed.kind = Kind::Key;
+    parsed.name = trimmed(text.first(equals));
+    parsed.value = unquoted(trimmed(text.sliced(equals + 1)));
+    return parsed;
+}
+
+QString IniDocument::textOf(const Line& line) const {
+    if (line.edited) {
+        return edited_[line.begin];
+    }
+    return decodeText(encoding_, QByteArrayView(raw_).sliced(line.begin, line.size));
 }
 
 IniDocument IniDocument::fromBytes(const QByteArray& bytes) {
     IniDocument doc;
     const DetectedEncoding detected = detectEncoding(bytes);
     doc.encoding_ = detected.encoding;
-    const QByteArrayView body = QByteArrayView(bytes).sliced(detected.bomSize);
+    doc.raw_ = bytes;
+    const QByteArrayView all(doc.raw_);
     const qsizetype unit = detected.encoding == IniEncoding::Utf16Le ? 2 : 1;
-    const qsizetype usable = body.size() - body.size() % unit;
-    doc.tail_ = body.sliced(usable).toByteArray();
+    const qsizetype body = all.size() - detected.bomSize;
+    const qsizetype usable = detected.bomSize + body - body % unit;
+    doc.tail_ = all.sliced(usable).toByteArray();
 
     auto unitAt = [&](qsizetype i) -> unsigned {
-        const auto lo = static_cast<unsigned char>(body[i]);
+        const auto lo = static_cast<unsigned char>(all[i]);
         return unit == 1
                    ? lo
-                   : lo | (static_cast<unsigned>(static_cast<unsigned char>(body[i + 1])) << 8);
+                   : lo | (static_cast<unsigned>(static_cast<unsigned char>(all[i + 1])) << 8);
     };
-    auto addLine = [&](qsizetype start, qsizetype end, qsizetype eolSize) {
+    // Calls `line(start, end, eol)` for every line; the ends are offsets into the bytes.
+    auto forEachLine = [&](auto&& line) {
+        qsizetype start = detected.bomSize;
+        qsizetype i = start;
+        while (i < usable) {
+            const unsigned c = unitAt(i);
+            if (c != u'\r' && c != u'\n') {
+                i += unit;
+                continue;
+            }
+            Eol eol = c == u'\r' ? Eol::Cr : Eol::Lf;
+            if (c == u'\r' && i + unit < usable && unitAt(i + unit) == u'\n') {
+                eol = Eol::CrLf;
+            }
+            line(start, i, eol);
+            i += eol == Eol::CrLf ? 2 * unit : unit;
+            start = i;
+        }
+        if (start < usable) {
+            line(start, usable, Eol::None);
+        }
+    };
+    // Counted first, so that the table is allocated once at its size, with room for the few
+    // lines a save adds, instead of doubling while it fills.
+    size_t count = 0;
+    forEachLine([&](qsizetype, qsizetype, Eol) { ++count; });
+    doc.lines_.reserve(count + kEditRoom);
+    forEachLine([&](qsizetype start, qsizetype end, Eol eol) {
         Line line;
-        line.rawText = body.sliced(start, end - start).toByteArray();
-        line.rawEol = body.sliced(end, eolSize).toByteArray();
-        line.text = decodeText(doc.encoding_, line.rawText);
-        line.eol = decodeText(doc.encoding_, line.rawEol);
-        classify(line);
-        doc.lines_.push_back(std::move(line));
-    };
-
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < usable) {
-        const unsigned c = unitAt(i);
-        if (c != u'\r' && c != u'\n') {
-            i += unit;
-            continue;
+        line.begin = static_cast<quint32>(start);
+        line.size = static_cast<quint32>(end - start);
+        line.eol = eol;
+        if (line.size > 0) {
+            line.kind = parse(doc.textOf(line)).kind;
         }
-        qsizetype eolSize = unit;
-        if (c == u'\r' && i + unit < usable && unitAt(i + unit) == u'\n') {
-            eolSize = 2 * unit;
-        }
-        addLine(start, i, eolSize);
-        i += eolSize;
-        start = i;
-    }
-    if (start < usable) {
-        addLine(start, usable, 0);
-    }
+        doc.lines_.push_back(line);
+    });
     return doc;
 }
 
 QByteArray IniDocument::bytesIn(IniEncoding encoding, bool onlyChanged) const {
+    const QByteArray eolBytes[] = {{},
+                                   encodeText(encoding, u"\r\n"),
+                                   encodeText(encoding, u"\n"),
+                                   encodeText(encoding, u"\r")};
     QByteArray out = byteOrderMark(encoding);
+    out.reserve(raw_.size() * (encoding == IniEncoding::Utf16Le ? 2 : 1) + 64);
     for (const Line& line : lines_) {
-        out += onlyChanged && !line.textChanged ? line.rawText : encodeText(encoding, line.text);
-        out += onlyChanged && !line.eolChanged ? line.rawEol : encodeText(encoding, line.eol);
+        if (onlyChanged && !line.edited) {
+            out += QByteArrayView(raw_).sliced(line.begin, line.size);
+        } else {
+            out += encodeText(encoding, textOf(line));
+        }
+        // Line ends are CR and LF alone, so encoding them gives back the bytes they were read from.
+        out += eolBytes[static_cast<size_t>(line.eol)];
     }
     if (onlyChanged) {
         out += tail_;
@@ -150,8 +178,8 @@ QByteArray IniDocument::toBytes() const {
     // A Windows-1252 file stays one while the new text fits and the whole is not taken for
     // UTF-8 on reading; otherwise it becomes UTF-16LE, which every reader tells apart.
     bool fits = true;
-    for (const Line& line : lines_) {
-        fits = fits && (!line.textChanged || fitsWindows1252(line.text));
+    for (const QString& text : edited_) {
+        fits = fits && fitsWindows1252(text);
     }
     if (fits) {
         QByteArray out = bytesIn(IniEncoding::Ansi, true);
@@ -165,8 +193,12 @@ QByteArray IniDocument::toBytes() const {
 QStringList IniDocument::sectionNames() const {
     QStringList names;
     for (const Line& line : lines_) {
-        if (line.kind == Kind::Section && !line.name.isEmpty()) {
-            names.append(line.name);
+        if (line.kind == Kind::Section) {
+            const QString text = textOf(line);
+            const QStringView name = parse(text).name;
+            if (!name.isEmpty()) {
+                names.append(name.toString());
+            }
         }
     }
     return names;
@@ -174,8 +206,11 @@ QStringList IniDocument::sectionNames() const {
 
 std::optional<size_t> IniDocument::findSection(QStringView section) const {
     for (size_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].kind == Kind::Section && sameName(lines_[i].name, section)) {
-            return i;
+        if (lines_[i].kind == Kind::Section) {
+            const QString text = textOf(lines_[i]);
+            if (sameName(parse(text).name, section)) {
+                return i;
+            }
         }
     }
     return std::nullopt;
@@ -194,8 +229,13 @@ QString IniDocument::value(QStringView section, QStringView key,
     if (const auto header = findSection(section)) {
         const size_t end = sectionEnd(*header);
         for (size_t i = *header + 1; i < end; ++i) {
-            if (lines_[i].kind == Kind::Key && sameName(lines_[i].name, key)) {
-                return lines_[i].value.left(kMaxIniValueLength);
+            if (lines_[i].kind != Kind::Key) {
+                continue;
+            }
+            const QString text = textOf(lines_[i]);
+            const Parsed parsed = parse(text);
+            if (sameName(parsed.name, key)) {
+                return parsed.value.left(kMaxIniValueLength).toString();
             }
         }
     }
@@ -203,10 +243,19 @@ QString IniDocument::value(QStringView section, QStringView key,
 }
 
 void IniDocument::endLine(size_t index) {
-    if (lines_[index].eol.isEmpty()) {
-        lines_[index].eol = kCrLf;
-        lines_[index].eolChanged = true;
+    if (lines_[index].eol == Eol::None) {
+        lines_[index].eol = Eol::CrLf;
     }
+}
+
+IniDocument::Line IniDocument::editedLine(const QString& text, Eol eol) {
+    Line line;
+    line.begin = static_cast<quint32>(edited_.size());
+    line.eol = eol;
+    line.kind = parse(text).kind;
+    line.edited = true;
+    edited_.push_back(text);
+    return line;
 }
 
 bool IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
@@ -214,26 +263,15 @@ bool IniDocument::setValue(const QString& section, const QString& key, const QSt
         key.front() == u'[' || hasLineBreak(value)) {
         return false;
     }
-    Line line;
-    line.text = key + u'=' + storedValue(value);
-    line.eol = kCrLf;
-    line.textChanged = true;
-    line.eolChanged = true;
-    classify(line);
+    const QString text = key + u'=' + storedValue(value);
 
     const auto header = findSection(section);
     if (!header) {
         if (!lines_.empty()) {
             endLine(lines_.size() - 1);
         }
-        Line head;
-        head.text = u'[' + section + u']';
-        head.eol = kCrLf;
-        head.textChanged = true;
-        head.eolChanged = true;
-        classify(head);
-        lines_.push_back(std::move(head));
-        lines_.push_back(std::move(line));
+        lines_.push_back(editedLine(u'[' + section + u']', Eol::CrLf));
+        lines_.push_back(editedLine(text, Eol::CrLf));
         return true;
     }
     const size_t end = sectionEnd(*header);
@@ -242,16 +280,20 @@ bool IniDocument::setValue(const QString& section, const QString& key, const QSt
         if (lines_[i].kind != Kind::Key) {
             continue;
         }
-        if (sameName(lines_[i].name, key)) {
-            lines_[i].text = std::move(line.text);
-            lines_[i].textChanged = true;
-            classify(lines_[i]);
+        const QString current = textOf(lines_[i]);
+        if (sameName(parse(current).name, key)) {
+            if (lines_[i].edited) {
+                edited_[lines_[i].begin] = text;
+            } else {
+                lines_[i] = editedLine(text, lines_[i].eol);
+            }
             return true;
         }
         after = i;
     }
     endLine(after);
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1), std::move(line));
+    const Line line = editedLine(text, Eol::CrLf);
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1), line);
     return true;
 }
 

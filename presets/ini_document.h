@@ -39,27 +39,37 @@ class IniDocument {
     bool setValue(const QString& section, const QString& key, const QString& value);
 
   private:
-    enum class Kind { Other, Section, Key };
-    struct Line {
-        QString text;  // without its line end
-        QString eol;   // "\r\n", "\n", "\r" or empty for a last line without one
-        QByteArray rawText;
-        QByteArray rawEol;
-        bool textChanged = false;
-        bool eolChanged = false;
+    enum class Kind : quint8 { Other, Section, Key };
+    enum class Eol : quint8 { None, CrLf, Lf, Cr };
+    // What a line is, read from its text; the views point into that text.
+    struct Parsed {
         Kind kind = Kind::Other;
-        QString name;   // section name or key
-        QString value;  // value of a key line
+        QStringView name;   // section name or key
+        QStringView value;  // value of a key line
     };
+    // Kept small: a file of nothing but line breaks holds one of these per byte. The text is
+    // not copied out of the file's bytes; names and values are parsed again when looked up.
+    struct Line {
+        quint32 begin = 0;  // offset of the text in raw_, or its index in edited_ when edited
+        quint32 size = 0;   // bytes of the text in raw_
+        Eol eol = Eol::None;
+        Kind kind = Kind::Other;
+        bool edited = false;  // the text was set by setValue and lives in edited_
+    };
+    static_assert(sizeof(Line) <= 12);
 
-    static void classify(Line& line);
+    static Parsed parse(QStringView text);
+    QString textOf(const Line& line) const;
     std::optional<size_t> findSection(QStringView section) const;
     size_t sectionEnd(size_t header) const;
     void endLine(size_t index);
+    Line editedLine(const QString& text, Eol eol);
     QByteArray bytesIn(IniEncoding encoding, bool onlyChanged) const;
 
     IniEncoding encoding_ = IniEncoding::Ansi;
+    QByteArray raw_;  // the file's bytes as read, shared with the read buffer
     std::vector<Line> lines_;
+    std::vector<QString> edited_;
     QByteArray tail_;  // an odd last byte of a UTF-16 file, kept where it was
 };
 

@@ -173,6 +173,28 @@ TEST(IniDocument, UnchangedFilesKeepEveryByteAndWrittenValuesReadBack) {
     EXPECT_EQ(hex(odd.toBytes()), hex(utf16File("[W]\r\nK=v\r\n") + raw("\x41")));
 }
 
+// The largest file read, almost all line breaks, with a section at its end: found, changed in
+// place, and extended, every other byte as it was.
+TEST(IniDocument, LargeFileOfLineBreaksIsReadAndChangedLikeASmallOne) {
+    const QByteArray tail = raw("[W]\nK=v");
+    const QByteArray breaks(1024 * 1024 - tail.size(), '\n');
+    IniDocument doc = IniDocument::fromBytes(breaks + tail);
+    EXPECT_EQ(doc.value(u"W", u"K", kDefault).toStdString(), "v");
+    EXPECT_EQ(doc.sectionNames(), QStringList{"W"});
+    ASSERT_TRUE(doc.setValue("W", "K", "w"));
+    ASSERT_TRUE(doc.setValue("X", "A", "1"));
+    EXPECT_TRUE(doc.toBytes() == breaks + raw("[W]\nK=w\r\n[X]\r\nA=1\r\n"));
+}
+
+TEST(IniDocument, OnlyTheTextThatStaysDecidesTheEncoding) {
+    // A value that Windows-1252 cannot hold, replaced by one it can: the file stays Windows-1252.
+    IniDocument doc = IniDocument::fromBytes(raw("[W]\r\nK=a\r\n"));
+    ASSERT_TRUE(doc.setValue("W", "K", u"\u4E2D"_s));
+    EXPECT_EQ(hex(doc.toBytes()), hex(utf16File(u"[W]\r\nK=\u4E2D\r\n"_s)));
+    ASSERT_TRUE(doc.setValue("W", "K", "b"));
+    EXPECT_EQ(hex(doc.toBytes()), hex(raw("[W]\r\nK=b\r\n")));
+}
+
 TEST(IniDocument, RefusesWhatWouldNotReadBackAndChangesNothing) {
     struct Refused {
         QString section;
