@@ -45,7 +45,7 @@ trap cleanup EXIT
 start=$(date +%s)
 exe=$work/wine_check.exe
 "$cxx" -std=c++20 -O2 -Wall -Wextra -Wpedantic -Werror -DUNICODE -D_UNICODE -I. -static \
-    -o "$exe" tests/win32/wine_check.cpp link/serial_port_win32.cpp app/single_instance_win.cpp
+    -o "$exe" tests/win32/wine_check.cpp serial/serial_port_win32.cpp app/single_instance_win.cpp
 echo "built $(basename "$exe") with $cxx"
 
 version=9.8.7-wine

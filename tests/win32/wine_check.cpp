@@ -30,7 +30,7 @@
 #include <vector>
 
 #include "app/single_instance.h"
-#include "link/serial_port.h"
+#include "serial/serial_port.h"
 
 namespace {
 
