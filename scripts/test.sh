@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: the normal build, the
 # AddressSanitizer/UBSan build, the ThreadSanitizer build of the core, the access-rights tests
-# as an unprivileged user, the Debian package, the Windows sources (cross-compiled), and the
+# as an unprivileged user, the Debian package, the Windows sources (cross-compiled, then the
+# serial port and the single-instance mutex run under Wine against the simulator), and the
 # fuzzers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,6 +30,9 @@ scripts/package-check.sh build/default
 
 step "Windows sources: compile and link with mingw-w64"
 scripts/win32-check.sh
+
+step "Windows serial port and mutex: run under Wine against the simulator"
+scripts/wine-check.sh build/default
 
 if [ -x scripts/fuzz.sh ]; then
     step "fuzz"

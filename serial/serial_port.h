@@ -40,7 +40,8 @@ struct ReadResult {
 // must not overlap any other call (the channel serialises them).
 class SerialPort {
   public:
-    // The wait of one read when nothing arrives; the receive loop checks its stop flag this often.
+    // The wait of one read when nothing arrives where the port polls (POSIX); the receive loop
+    // checks its stop flag this often there. The Windows port waits on arrival events instead.
     static constexpr int kReadTimeoutMs = 100;
 
     SerialPort();
@@ -56,7 +57,8 @@ class SerialPort {
     long write(const char* data, std::size_t size);
     // Waits up to timeoutMs until the line takes more output; false on time-out or error.
     bool waitWritable(int timeoutMs);
-    // Waits up to kReadTimeoutMs for data and reads at most capacity bytes.
+    // Waits for data and reads at most capacity bytes. The wait ends when data arrives, the line
+    // breaks or cancelRead() is called, and where the port polls also after kReadTimeoutMs.
     ReadResult read(char* buffer, std::size_t capacity);
     // Makes a pending or the next read() return Timeout at once.
     void cancelRead();
