@@ -1,11 +1,57 @@
 #include "app/application.h"
 
+#include <QObject>
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#else
+#include <QSocketNotifier>
+#endif
+
+#include <spdlog/spdlog.h>
+
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <utility>
 
 #include "app/restart_support.h"
 #include "app/simulated_port.h"
+#include "app/stop_signals.h"
 #include "ui/main_dialog.h"
+
+namespace {
+
+// A stop request from outside ends the window as File > Exit does.
+class StopWatch {
+  public:
+    StopWatch(kvu::StopSignals& stops, CKVUUtilityDlg& dialog) {
+        auto onRequest = [&stops, &dialog] {
+            const std::string what = stops.take();
+            if (!what.empty()) {
+                spdlog::info("{} {}", "CKVUUtilityApp: stop requested by", what);
+                dialog.requestExit();
+            }
+        };
+#ifdef Q_OS_WIN
+        notifier_ =
+            std::make_unique<QWinEventNotifier>(reinterpret_cast<Qt::HANDLE>(stops.waitable()));
+        QObject::connect(notifier_.get(), &QWinEventNotifier::activated, &dialog, onRequest);
+#else
+        notifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(stops.waitable()),
+                                                      QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, &dialog, onRequest);
+#endif
+    }
+
+  private:
+#ifdef Q_OS_WIN
+    std::unique_ptr<QWinEventNotifier> notifier_;
+#else
+    std::unique_ptr<QSocketNotifier> notifier_;
+#endif
+};
+
+}  // namespace
 
 CKVUUtilityApp::CKVUUtilityApp(int& argc, char** argv, kvu::AppOptions options)
     : m_options(std::move(options)) {
@@ -49,10 +95,26 @@ bool CKVUUtilityApp::InitInstance() {
         }
         finder = simulated.finder();
     }
+    // From here on a termination signal is a request to the window, not the end of the process.
+    kvu::StopSignals stops;
+    std::string stopError;
+    const bool watching = stops.install(stopError);
+    if (!watching) {
+        std::fprintf(stderr, "KVUUtility: stop signals are not handled: %s\n", stopError.c_str());
+    }
     {
         CKVUUtilityDlg dialog(m_options, m_dialogs, nullptr, finder);
+        std::unique_ptr<StopWatch> watch;
+        if (watching) {
+            watch = std::make_unique<StopWatch>(stops, dialog);
+        }
         dialog.exec();
     }
+    // The window has closed the port; what is still buffered of the log goes out now.
+    if (const auto logger = spdlog::default_logger()) {
+        logger->flush();
+    }
+    stops.finished();
     return false;
 }
 

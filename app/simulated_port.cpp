@@ -1,6 +1,7 @@
 #include "app/simulated_port.h"
 
 #ifdef KVU_HAVE_SIMULATOR
+#include "sim/demonstration_state.h"
 #include "sim/simulated_device.h"
 #endif
 
@@ -9,13 +10,9 @@ namespace kvu {
 #ifdef KVU_HAVE_SIMULATOR
 namespace {
 
-// Values a demonstration can start from: two cellular profiles and a Wi-Fi network.
 sim::DeviceConfig demonstrationDevice() {
     sim::DeviceConfig config;
-    config.initial.serial = "SIM0001";
-    config.initial.wwan[0] = {"internet.example", "", "", "0", "0"};
-    config.initial.wwan[1] = {"m2m.example", "fielduser", "fieldpass", "1", "2"};
-    config.initial.wifi = {"Site WLAN", "1", "0", "change-me-please"};
+    config.initial = sim::demonstrationState();
     return config;
 }
 

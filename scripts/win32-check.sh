@@ -19,6 +19,7 @@ sources=(
     discovery/setupapi_com_ports.cpp
     app/single_instance_win.cpp
     app/restart_support_win.cpp
+    app/stop_signals_win.cpp
     ui/win32_window_messages.cpp
     tests/win32/link_check.cpp
 )

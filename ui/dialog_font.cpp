@@ -15,6 +15,12 @@ QFont dialogFont() {
     return QFontDatabase::systemFont(QFontDatabase::GeneralFont);
 }
 
+QFont resultDialogFont() {
+    QFont font(QString::fromLatin1(kResultDialogFontFamily), kResultDialogFontPointSize);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
 DialogBaseUnits baseUnitsForFont(const QFont& font) {
     const QFontMetrics metrics(font);
     return baseUnitsFromMetrics(metrics.horizontalAdvance(QString::fromLatin1(kBaseUnitAlphabet)),

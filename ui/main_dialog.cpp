@@ -31,7 +31,10 @@ constexpr int kLineEditInnerMargin = 2;
 
 CKVUUtilityDlg::CKVUUtilityDlg(const kvu::AppOptions& options, kvu::DialogService& dialogs,
                                QWidget* parent, kvu::PortFinder finder)
-    : QDialog(parent), m_options(options), m_dialogs(dialogs) {
+    : QDialog(parent),
+      m_options(options),
+      m_dialogs(
+          dialogs, [this] { ++m_nModal; }, [this] { EndModal(); }) {
     if (!finder) {
         finder =
             m_options.port.isEmpty() ? kvu::usbPortFinder() : kvu::fixedPortFinder(m_options.port);
@@ -151,13 +154,29 @@ void CKVUUtilityDlg::OnOK() {
 }
 
 void CKVUUtilityDlg::OnCancel() {
-    if (isBusy()) {
-        // Ends when the conversation in progress has, which is bounded.
+    if (isBusy() || isModalOpen()) {
+        // Ends when the conversation in progress has, which is bounded, or the dialog is closed.
         m_bClosePending = true;
         return;
     }
     shutdown();
     QDialog::reject();
+}
+
+void CKVUUtilityDlg::requestExit() {
+    spdlog::debug("{}", "CKVUUtilityDlg::requestExit");
+    if (isModalOpen()) {
+        // Nobody is there to answer it; the command under it ends as if cancelled.
+        m_bClosePending = true;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr && dialog != this) {
+            dialog->reject();
+        } else if (modal != nullptr && modal != this) {
+            modal->close();
+        }
+        return;
+    }
+    OnCancel();
 }
 
 void CKVUUtilityDlg::accept() {
@@ -218,6 +237,18 @@ bool CKVUUtilityDlg::nativeEvent(const QByteArray& eventType, void* message, qin
                 spdlog::debug("{} DBT_DEVICEREMOVECOMPLETE", "CKVUUtilityDlg::OnDeviceChange");
             }
             *result = kvu::win::deviceChangeResult();
+            return true;
+        }
+        if (decoded.kind == kvu::win::WindowMessageKind::QueryEndSession) {
+            requestExit();
+            *result = kvu::win::queryEndSessionResult();
+            return true;
+        }
+        if (decoded.kind == kvu::win::WindowMessageKind::EndSession && decoded.sessionEnding) {
+            // The process ends when this returns: close the port and write the log out now.
+            shutdown();
+            spdlog::default_logger()->flush();
+            *result = 0;
             return true;
         }
     }

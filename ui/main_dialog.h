@@ -16,6 +16,7 @@
 #include "ui/app_options.h"
 #include "ui/dialog_service.h"
 #include "ui/dialog_units.h"
+#include "ui/tracked_dialogs.h"
 
 class QAction;
 class QMenuBar;
@@ -50,6 +51,9 @@ class CKVUUtilityDlg : public QDialog {
     bool isChanged(int nNo) const;
     // True while a device conversation runs and operator input waits.
     bool isBusy() const { return m_nBusy > 0; }
+    // True while one of the window's own modal dialogs (message box, file dialog, result
+    // dialog, About box) is open.
+    bool isModalOpen() const { return m_nModal > 0; }
     int timerId() const { return m_nTimerID; }
     kvu::ConnectionSupervisor& link() { return *m_link; }
     const kvu::WwanProfile& wwanProfile(int nNo) const;
@@ -109,6 +113,9 @@ class CKVUUtilityDlg : public QDialog {
 
     void OnFileExit();
     void OnAboutAbout();
+    // A stop asked from outside (a termination signal, the end of the session): as File > Exit,
+    // and an open modal dialog of the window is closed as if cancelled first.
+    void requestExit();
 
     // Enter never ends the window; Esc, the close box and File > Exit do (through reject).
     void accept() override;
@@ -137,7 +144,8 @@ class CKVUUtilityDlg : public QDialog {
     void ShowResult(const QString& title, const QString& line1, const QString& line2,
                     const QString& line3);
     // A failed step: its command as sent (closing CR included) and its error text.
-    void ShowFailure(const QString& title, const QString& line1, const QString& strError);
+    void ShowFailure(const QString& title, const QString& line1, const QString& command,
+                     const QString& strError);
     // The five records as one set, as the transactions take and give them.
     kvu::DeviceProfiles profileRecords() const;
     void setProfileRecords(const kvu::DeviceProfiles& profiles);
@@ -148,7 +156,8 @@ class CKVUUtilityDlg : public QDialog {
     // Runs while a transaction waits: repaints, but leaves operator input queued.
     void PumpWhileWaiting();
     // Device conversations are not re-entered: the timer, the loss notice and closing the
-    // window wait until the conversation in progress has ended.
+    // window wait until the conversation in progress has ended. The scope covers the
+    // conversation only, never a dialog shown before or after it.
     class BusyScope {
       public:
         explicit BusyScope(CKVUUtilityDlg& dlg) : dlg_(dlg) { ++dlg_.m_nBusy; }
@@ -164,12 +173,16 @@ class CKVUUtilityDlg : public QDialog {
         CKVUUtilityDlg& dlg_;
     };
     void EndBusy();
+    // A modal dialog of the window closed: the timer's attempts resume, a close waits no more.
+    void EndModal();
+    void CloseIfPending();
 #ifdef Q_OS_WIN
     void AppendSystemMenuItem();
 #endif
 
     kvu::AppOptions m_options;
-    kvu::DialogService& m_dialogs;
+    // Every dialog of the window goes through here, so that the window knows one is open.
+    kvu::ui::TrackedDialogs m_dialogs;
     kvu::ui::DialogBaseUnits m_baseUnits;
 
     QMenuBar* m_pMenuBar = nullptr;
@@ -212,6 +225,7 @@ class CKVUUtilityDlg : public QDialog {
     bool m_bPortHintShown = false;
 
     int m_nBusy = 0;
+    int m_nModal = 0;
     int m_nPumpDepth = 0;
     bool m_bLossPending = false;
     std::uint64_t m_nPendingLossLink = 0;

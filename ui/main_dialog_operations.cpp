@@ -67,14 +67,17 @@ bool CKVUUtilityDlg::CheckEnterText() {
 
 void CKVUUtilityDlg::ShowResult(const QString& title, const QString& line1, const QString& line2,
                                 const QString& line3) {
+    if (m_bShutDown) {
+        return;  // the window closed when the conversation ended; the log has the outcome
+    }
     CWriteResultDlg result(this);
     result.SetResultText(title, line1, line2, line3);
     m_dialogs.execDialog(result);
 }
 
-void CKVUUtilityDlg::ShowFailure(const QString& title, const QString& line1,
+void CKVUUtilityDlg::ShowFailure(const QString& title, const QString& line1, const QString& command,
                                  const QString& strError) {
-    ShowResult(title, line1, m_link->channel().currentCommand(), strError);
+    ShowResult(title, line1, command, strError);
 }
 
 kvu::DeviceProfiles CKVUUtilityDlg::profileRecords() const {
@@ -105,10 +108,9 @@ void CKVUUtilityDlg::RedrawAllGroups() {
 
 void CKVUUtilityDlg::OnBnClickedWrite() {
     constexpr const char* kName = "CKVUUtilityDlg::OnBnClickedWrite";
-    if (!m_bConnected || isBusy()) {
+    if (!m_bConnected || isBusy() || isModalOpen()) {
         return;
     }
-    BusyScope busy(*this);
     spdlog::info("{}", kName);
     if (!CheckEnterText()) {
         spdlog::info("{} CheckEnterText return false", kName);
@@ -117,15 +119,22 @@ void CKVUUtilityDlg::OnBnClickedWrite() {
     for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
         GetDataFromGroup(nNo);
     }
-    kvu::protocol::DeviceSession& session = m_link->session();
-    session.setProfiles(profileRecords());
-
     QString strError;
-    // An unanswered or refused commit is a failed Write too: the device did not save the
-    // profiles. Either way the dialog shows the command that failed.
-    if (!session.set_APN_WIFI_info(strError) || !session.commitProfiles(strError)) {
+    QString command;
+    bool written = false;
+    {
+        BusyScope busy(*this);
+        kvu::protocol::DeviceSession& session = m_link->session();
+        session.setProfiles(profileRecords());
+        // An unanswered or refused commit is a failed Write too: the device did not save the
+        // profiles. Either way the dialog shows the command that failed.
+        written = session.set_APN_WIFI_info(strError) && session.commitProfiles(strError);
+        command = m_link->channel().currentCommand();
+    }
+    if (!written) {
         spdlog::error("{} {}", kName, strError);
-        ShowFailure(QStringLiteral("Write Result"), QStringLiteral("Write Failed"), strError);
+        ShowFailure(QStringLiteral("Write Result"), QStringLiteral("Write Failed"), command,
+                    strError);
         return;
     }
     spdlog::info("{}", "Write Successfully");
@@ -138,44 +147,69 @@ void CKVUUtilityDlg::OnBnClickedWrite() {
 }
 
 void CKVUUtilityDlg::OnBnClickedReload() {
-    if (!m_bConnected || isBusy()) {
+    if (!m_bConnected || isBusy() || isModalOpen()) {
         return;
     }
-    BusyScope busy(*this);
     spdlog::info("{}", "CKVUUtilityDlg::OnBnClickedReload");
     QString strError;
-    if (!m_link->session().get_APN_WIFI_info(strError)) {
+    QString command;
+    bool read = false;
+    {
+        BusyScope busy(*this);
+        read = m_link->session().get_APN_WIFI_info(strError);
+        command = m_link->channel().currentCommand();
+        if (read) {
+            spdlog::info("{}", "Reload Successfully");
+            RedrawAllGroups();
+        }
+    }
+    if (!read) {
         spdlog::error("{}", "Reload Failed");
-        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), strError);
+        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), command,
+                    strError);
         return;
     }
-    spdlog::info("{}", "Reload Successfully");
-    RedrawAllGroups();
     ShowResult(QStringLiteral("Reload Result"), QString(), QStringLiteral("Reload Successfully"),
                QString());
 }
 
 void CKVUUtilityDlg::OnBnClickedErase() {
-    if (!m_bConnected || isBusy()) {
+    if (!m_bConnected || isBusy() || isModalOpen()) {
         return;
     }
-    BusyScope busy(*this);
     spdlog::info("{}", "CKVUUtilityDlg::OnBnClickedErase");
+    enum class Step { Erase, ReadBack, Done };
+    Step failed = Step::Done;
     QString strError;
-    kvu::protocol::DeviceSession& session = m_link->session();
-    if (!session.fe_APN_WIFI_info(strError)) {
-        spdlog::error("{}", "Erase Failed");
-        ShowFailure(QStringLiteral("Erase Result"), QStringLiteral("Erase Failed"), strError);
+    QString command;
+    {
+        BusyScope busy(*this);
+        kvu::protocol::DeviceSession& session = m_link->session();
+        if (!session.fe_APN_WIFI_info(strError)) {
+            spdlog::error("{}", "Erase Failed");
+            failed = Step::Erase;
+        } else {
+            spdlog::info("{}", "Erase Successfully");
+            if (!session.get_APN_WIFI_info(strError)) {
+                spdlog::error("{}", "Erase Failed");
+                failed = Step::ReadBack;
+            } else {
+                spdlog::info("{}", "Reload Successfully");
+                RedrawAllGroups();
+            }
+        }
+        command = m_link->channel().currentCommand();
+    }
+    if (failed == Step::Erase) {
+        ShowFailure(QStringLiteral("Erase Result"), QStringLiteral("Erase Failed"), command,
+                    strError);
         return;
     }
-    spdlog::info("{}", "Erase Successfully");
-    if (!session.get_APN_WIFI_info(strError)) {
-        spdlog::error("{}", "Erase Failed");
-        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), strError);
+    if (failed == Step::ReadBack) {
+        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), command,
+                    strError);
         return;
     }
-    spdlog::info("{}", "Reload Successfully");
-    RedrawAllGroups();
     ShowResult(QStringLiteral("Erase Result"), QString(), QStringLiteral("Erase Successfully"),
                QString());
 }

@@ -41,8 +41,10 @@ void CKVUUtilityDlg::timerEvent(QTimerEvent* event) {
 }
 
 void CKVUUtilityDlg::OnTimer(int nIDEvent) {
-    // A tick that falls due during a conversation is simply skipped; the next one comes.
-    if (nIDEvent == m_nTimerID && !m_bConnected && !isBusy() && !m_bShutDown) {
+    // A tick that falls due during a conversation is simply skipped; the next one comes. While a
+    // dialog of the window is open no attempt is made either: a connection would redraw the
+    // groups under it, and a command that then reads them would take the device's values.
+    if (nIDEvent == m_nTimerID && !m_bConnected && !isBusy() && !isModalOpen() && !m_bShutDown) {
         ComPortOpenProcess();
     }
 }
@@ -148,7 +150,9 @@ void CKVUUtilityDlg::ShowDisconnectedDisplay() {
 
 void CKVUUtilityDlg::OnCloseKvuSerial(std::uint64_t linkNo) {
     if (isBusy()) {
-        // The conversation in progress ends on the lost link by itself; the display follows.
+        // The conversation in progress ends on the lost link by itself; the display follows as
+        // soon as it has, before any dialog that reports it. A dialog that is already open
+        // does not hold the display back.
         m_bLossPending = true;
         m_nPendingLossLink = linkNo;
         return;
@@ -175,7 +179,16 @@ void CKVUUtilityDlg::EndBusy() {
         m_bLossPending = false;
         OnCloseKvuSerial(m_nPendingLossLink);
     }
-    if (m_bClosePending) {
+    CloseIfPending();
+}
+
+void CKVUUtilityDlg::EndModal() {
+    --m_nModal;
+    CloseIfPending();
+}
+
+void CKVUUtilityDlg::CloseIfPending() {
+    if (m_bClosePending && !isBusy() && !isModalOpen()) {
         m_bClosePending = false;
         OnCancel();
     }

@@ -24,11 +24,20 @@ WindowMessage decodeWindowMessage(const void* msg, unsigned aboutCommandId) {
     } else if (message->message == WM_DEVICECHANGE) {
         decoded.kind = WindowMessageKind::DeviceChange;
         decoded.removeComplete = message->wParam == kDeviceRemoveComplete;
+    } else if (message->message == WM_QUERYENDSESSION) {
+        decoded.kind = WindowMessageKind::QueryEndSession;
+    } else if (message->message == WM_ENDSESSION) {
+        decoded.kind = WindowMessageKind::EndSession;
+        decoded.sessionEnding = message->wParam != FALSE;
     }
     return decoded;
 }
 
 std::intptr_t deviceChangeResult() {
+    return TRUE;
+}
+
+std::intptr_t queryEndSessionResult() {
     return TRUE;
 }
 

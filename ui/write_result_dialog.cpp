@@ -27,7 +27,8 @@ CWriteResultDlg::CWriteResultDlg(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("APN Write Result"));
-    setFont(dialogFont());
+    // Its own template font, not the main window's: the layout below is in its dialog units.
+    setFont(resultDialogFont());
     const DialogBaseUnits units = baseUnitsForFont(font());
 
     QLabel** labels[] = {&m_pLine1, &m_pLine2, &m_pLine3};

@@ -1,6 +1,7 @@
 // A dialog service for tests: records every message box, helper dialog and file dialog request
 // instead of showing it, and answers helper dialogs (Accepted when their queue is empty) and
-// file dialogs (cancelled when their queue is empty) from queues.
+// file dialogs (cancelled when their queue is empty) from queues. The on... hooks run while the
+// dialog counts as open; one that waits with QTest::qWaitFor plays the dialog's message loop.
 #pragma once
 
 #include <QDialog>
@@ -30,6 +31,9 @@ class FakeDialogs : public kvu::DialogService {
     };
 
     void messageBox(QWidget* parent, const QString& text, Icon icon) override {
+        if (onMessage) {
+            onMessage(text);
+        }
         messages.push_back({parent, text, icon});
     }
 
@@ -52,6 +56,9 @@ class FakeDialogs : public kvu::DialogService {
     kvu::FileDialogResult fileDialog(QWidget* /*parent*/,
                                      const kvu::FileDialogRequest& request) override {
         fileRequests.push_back(request);
+        if (onFileDialog) {
+            onFileDialog(request);
+        }
         if (fileAnswers.empty()) {
             return {};
         }
@@ -70,6 +77,8 @@ class FakeDialogs : public kvu::DialogService {
     std::vector<Dialog> dialogs;
     std::deque<int> dialogAnswers;
     std::function<void(QDialog&)> onDialog;
+    std::function<void(const QString&)> onMessage;
+    std::function<void(const kvu::FileDialogRequest&)> onFileDialog;
     std::vector<kvu::FileDialogRequest> fileRequests;
     std::deque<kvu::FileDialogResult> fileAnswers;
 };

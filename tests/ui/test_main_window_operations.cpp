@@ -1,6 +1,8 @@
 // Write, Reload and Erase through the real window against the simulated device: what reaches
 // the device, what the window shows afterwards, and the result dialog of every outcome.
 #include <QDir>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTimer>
 
@@ -9,9 +11,13 @@
 #include <chrono>
 
 #include "protocol/commands.h"
+#include "settings/entry_validation.h"
+#include "sim/demonstration_state.h"
 #include "tests/support/log_capture.h"
 #include "tests/ui/device_window_fixture.h"
 #include "ui/control_ids.h"
+#include "ui/dialog_font.h"
+#include "ui/dialog_units.h"
 #include "ui/write_result_dialog.h"
 
 namespace kvu::test {
@@ -272,27 +278,75 @@ TEST_F(Operations, SilentDeviceEndsEachOperationWithinItsBound) {
     }
 }
 
-// The device goes away in the middle of a Write: the failure dialog comes first, then the
-// window shows the disconnected display.
-TEST_F(Operations, LossDuringWriteShowsTheFailureThenDisconnected) {
+// The device goes away in the middle of a Write: the window shows the loss as soon as the
+// conversation has ended, behind the failure dialog that reports it.
+TEST_F(Operations, LossDuringWriteShowsDisconnectedBehindTheFailure) {
     sim::Faults drop;
     drop.hangUpAfter = 5;
     connectTo(sampleDeviceState(), drop);
-    bool connectedWhenShown = false;
+    bool disconnectedWhileOpen = false;
     dialogs_.onDialog = [&](QDialog& dialog) {
         if (auto* result = qobject_cast<CWriteResultDlg*>(&dialog)) {
-            connectedWhenShown = dlg_->isConnected();
             results_.push_back(
                 {result->windowTitle(), result->line(1), result->line(2), result->line(3)});
+            disconnectedWhileOpen =
+                QTest::qWaitFor([&] { return edit(IDC_STATUS)->text() == "Disconnected"; }, 2000);
         }
     };
     click(IDC_WRITE);
     ASSERT_EQ(results_.size(), 1u);
     EXPECT_EQ(results_[0].title, "Write Result");
     EXPECT_EQ(results_[0].line1, "Write Failed");
-    EXPECT_TRUE(connectedWhenShown);
-    ASSERT_TRUE(waitConnected(false, 2000));
-    EXPECT_EQ(edit(IDC_STATUS)->text(), "Disconnected");
+    EXPECT_TRUE(disconnectedWhileOpen);
+    EXPECT_FALSE(dlg_->isConnected());
+}
+
+// The device is unplugged while a dialog that ends an operation is open: the window shows
+// "Disconnected" behind it before it closes, and no attempt reconnects under it.
+TEST_F(Operations, LossUnderAnOpenDialogIsShownBeforeItCloses) {
+    struct Case {
+        const char* name;
+        int button;
+        bool rejectedEntry;  // the validation box rather than the result dialog
+    };
+    const Case cases[] = {
+        {"Write result", IDC_WRITE, false},
+        {"Reload result", IDC_RELOAD, false},
+        {"Erase result", IDC_ERASE, false},
+        {"validation box", IDC_WRITE, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dlg_.reset();
+        device_.reset();
+        connectTo();
+        if (c.rejectedEntry) {
+            edit(IDC_APN3)->setText("with space");
+        }
+        int shown = 0;
+        bool disconnectedWhileOpen = false;
+        bool connectedAfterReplug = true;
+        auto underTheDialog = [&] {
+            ++shown;
+            EXPECT_TRUE(dlg_->isModalOpen());
+            EXPECT_EQ(edit(IDC_STATUS)->text(), "Connected");
+            device_->hangUp();
+            disconnectedWhileOpen =
+                QTest::qWaitFor([&] { return edit(IDC_STATUS)->text() == "Disconnected"; }, 2000);
+            EXPECT_TRUE(device_->replug());
+            connectedAfterReplug = QTest::qWaitFor([&] { return dlg_->isConnected(); }, 1500);
+        };
+        dialogs_.onDialog = [&](QDialog&) { underTheDialog(); };
+        dialogs_.onMessage = [&](const QString&) { underTheDialog(); };
+        click(c.button);
+        EXPECT_EQ(shown, 1);
+        EXPECT_TRUE(disconnectedWhileOpen);
+        EXPECT_FALSE(connectedAfterReplug);
+        EXPECT_FALSE(dlg_->control(IDC_WRITE)->isEnabled());
+        EXPECT_TRUE(waitConnected(true, 2500));
+        dialogs_.onDialog = nullptr;
+        dialogs_.onMessage = nullptr;
+    }
 }
 
 // While a Write waits for the device the window keeps handling events, but another operation
@@ -326,6 +380,36 @@ TEST_F(Operations, NoSecondOperationStartsWhileOneWaits) {
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "fe\r"), 0);
 }
 
+// The values --simulate starts with pass every entry check, so a new user's first Write, Reload
+// and Erase all succeed.
+TEST(DemonstrationValues, PassTheEntryChecks) {
+    const sim::DeviceState demo = sim::demonstrationState();
+    EnteredTexts texts;
+    for (std::size_t i = 0; i < texts.wwan.size(); ++i) {
+        texts.wwan[i] = {QString::fromStdString(demo.wwan[i].apn),
+                         QString::fromStdString(demo.wwan[i].user),
+                         QString::fromStdString(demo.wwan[i].pw)};
+    }
+    texts.ssid = QString::fromStdString(demo.wifi.ssid);
+    texts.passphrase = QString::fromStdString(demo.wifi.pw);
+    texts.keyFormat = std::stoi(demo.wifi.pwType);
+    const std::optional<EntryRejection> rejected = firstRejectedEntry(texts);
+    EXPECT_FALSE(rejected.has_value()) << rejected->message.toStdString();
+}
+
+TEST_F(Operations, DemonstrationDeviceTakesWriteReloadAndEraseAsItStarts) {
+    connectTo(sim::demonstrationState());
+    click(IDC_WRITE);
+    EXPECT_EQ(device_->committedState().wifi.ssid, sim::demonstrationState().wifi.ssid);
+    click(IDC_RELOAD);
+    click(IDC_ERASE);
+    EXPECT_TRUE(dialogs_.messages.empty());
+    ASSERT_EQ(results_.size(), 3u);
+    EXPECT_EQ(results_[0].line2, "Write Successfully");
+    EXPECT_EQ(results_[1].line2, "Reload Successfully");
+    EXPECT_EQ(results_[2].line2, "Erase Successfully");
+}
+
 TEST(WriteResultDialog, ShowsItsTextsAndClosesWithEscapeOrOk) {
     CWriteResultDlg dlg;
     dlg.SetResultText("Reload Result", "", "Reload Successfully", "");
@@ -353,6 +437,40 @@ TEST(WriteResultDialog, ShowsItsTextsAndClosesWithEscapeOrOk) {
     QTest::mouseClick(dlg.control(IDOK), Qt::LeftButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.result(), QDialog::Accepted);
+}
+
+// Laid out in its template font, "MS Shell Dlg" 8 pt, in the units of the font that is actually
+// drawn: on a system without that family, the substitute the font system picked.
+TEST(WriteResultDialog, IsLaidOutInTheUnitsOfItsTemplateFont) {
+    CWriteResultDlg dlg;
+    dlg.SetResultText("Write Result", "", "Write Successfully", "");
+    dlg.show();
+    EXPECT_EQ(dlg.font().family(), "MS Shell Dlg");
+    EXPECT_EQ(dlg.font().pointSize(), 8);
+    auto* line = qobject_cast<QLabel*>(dlg.control(IDC_RESULT_LINE2));
+    ASSERT_NE(line, nullptr);
+    // What the label draws with, measured as the dialog manager measures a font.
+    const QFontMetrics drawn = line->fontMetrics();
+    const DialogBaseUnits units = baseUnitsFromMetrics(
+        drawn.horizontalAdvance(QString::fromLatin1(kBaseUnitAlphabet)), drawn.height());
+    const QFontInfo used(line->font());
+    SCOPED_TRACE(testing::Message()
+                 << "drawn with " << used.family().toStdString() << " " << used.pointSizeF()
+                 << " pt, base units " << units.x << "x" << units.y);
+    ASSERT_GT(units.x, 0);
+    EXPECT_EQ(dlg.size(), QSize(dluToPixelsX(237, units), dluToPixelsY(80, units)));
+    const std::pair<int, DluRect> rects[] = {{IDC_RESULT_LINE1, {21, 12, 192, 8}},
+                                             {IDC_RESULT_LINE2, {21, 24, 192, 8}},
+                                             {IDC_RESULT_LINE3, {21, 36, 192, 8}},
+                                             {IDOK, {96, 54, 50, 14}}};
+    for (const auto& [id, rect] : rects) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(dlg.control(id)->geometry(), dluToPixels(rect, units));
+    }
+    // The main window's font is another one: at 9 pt its units would be wider or taller.
+    const DialogBaseUnits windowUnits = baseUnitsForFont(dialogFont());
+    EXPECT_TRUE(windowUnits.x != units.x || windowUnits.y != units.y)
+        << windowUnits.x << "x" << windowUnits.y;
 }
 
 }  // namespace

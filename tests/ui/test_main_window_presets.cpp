@@ -269,6 +269,39 @@ TEST_F(PresetWindow, WwanPresetSavedFromOneGroupLoadsIntoAnother) {
     EXPECT_TRUE(dialogs_.messages.empty());
 }
 
+// The device goes and comes back while a save dialog is open: nothing redraws the typed entry
+// under the dialog, so the file holds what the operator typed and the group stays marked. The
+// loss itself shows at once.
+TEST_F(PresetWindow, ReplugUnderAnOpenSaveDialogKeepsTheTypedEntries) {
+    QTest::keyClicks(edit(IDC_APN1), "-typed");
+    const QString typed = edit(IDC_APN1)->text();
+    ASSERT_TRUE(dlg_->isChanged(0));
+    bool disconnectedShown = false;
+    bool reconnectedUnder = true;
+    dialogs_.onFileDialog = [&](const kvu::FileDialogRequest&) {
+        ASSERT_TRUE(dlg_->isModalOpen());
+        device_->hangUp();
+        disconnectedShown =
+            QTest::qWaitFor([&] { return edit(IDC_STATUS)->text() == "Disconnected"; }, 2000);
+        ASSERT_TRUE(device_->replug());
+        // Two ticks and more pass with the device back, as an operator takes time to choose.
+        reconnectedUnder = QTest::qWaitFor([&] { return dlg_->isConnected(); }, 2500);
+    };
+    const QString path = pathOf("typed.wwan");
+    answer(path);
+    run(kSave1);
+    EXPECT_TRUE(disconnectedShown);
+    EXPECT_FALSE(reconnectedUnder);
+    EXPECT_EQ(edit(IDC_APN1)->text(), typed);
+    EXPECT_TRUE(dlg_->isChanged(0));
+    EXPECT_EQ(box(IDC_GROUP_WWAN1)->title(), "WWAN1 (Changed)");
+    kvu::WwanProfile saved;
+    ASSERT_TRUE(kvu::presets::ReadWwanPreset(0, path, false, saved));
+    EXPECT_EQ(saved.strApn, typed);
+    // The attempts waited, they did not stop: with the dialog closed the device is found again.
+    EXPECT_TRUE(waitConnected(true, 2500));
+}
+
 TEST_F(PresetWindow, SavesWriteWhatTheScreenShowsUncheckedAndChangeNothing) {
     // Entries a Write would refuse: a space in the APN, a passphrase too short for HEX.
     edit(IDC_APN1)->setText("my apn");

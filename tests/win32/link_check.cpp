@@ -2,9 +2,11 @@
 // declaration without its Windows definition, or a missing system library, shows here. It is
 // built with the mingw-w64 cross compiler and not run.
 #include <cstdio>
+#include <string>
 
 #include "app/restart_support.h"
 #include "app/single_instance.h"
+#include "app/stop_signals.h"
 #include "discovery/setupapi_com_ports.h"
 #include "serial/serial_port.h"
 #include "ui/win32_window_messages.h"
@@ -37,6 +39,15 @@ int main() {
     kvu::win::appendAboutItem(nullptr, 0x0010, L"About");
     const kvu::win::WindowMessage decoded = kvu::win::decodeWindowMessage(nullptr, 0x0010);
     (void)decoded;
+    (void)kvu::win::queryEndSessionResult();
+
+    kvu::StopSignals stops;
+    std::string stopError;
+    if (stops.install(stopError)) {
+        (void)stops.waitable();
+        (void)stops.take();
+        stops.finished();
+    }
 
     std::printf("%d %d %d %d %d\n", acquired, opened.ok(), walked, ports,
                 static_cast<int>(kvu::win::deviceChangeResult()));
