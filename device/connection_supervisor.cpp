@@ -39,7 +39,7 @@ void ConnectionSupervisor::setWaitPump(SerialChannel::WaitPump pump) {
     channel_.setWaitPump(std::move(pump));
 }
 
-ConnectResult ConnectionSupervisor::ComPortOpenProcess() {
+ConnectResult ConnectionSupervisor::connect() {
     ConnectResult result;
     if (linkUp_) {
         result.outcome = ConnectOutcome::Connected;
@@ -56,7 +56,7 @@ ConnectResult ConnectionSupervisor::ComPortOpenProcess() {
     // line must not inherit the one of the device before it.
     session_.setIdentity({});
 
-    if (!channel_.InitSerial(port)) {
+    if (!channel_.initSerial(port)) {
         spdlog::error("InitSerial Failure.");
         result.outcome = ConnectOutcome::OpenFailed;
         result.permissionDenied = channel_.lastOpenWasPermissionDenied();
@@ -64,17 +64,17 @@ ConnectResult ConnectionSupervisor::ComPortOpenProcess() {
     }
     // A new number before the thread starts, so a loss notice always names its own link.
     ++linkNo_;
-    if (!channel_.StartRecvThread()) {
+    if (!channel_.startRecvThread()) {
         spdlog::error("StartRecvThread Failure.");
         // Closed again, so the next attempt can open the port afresh.
-        channel_.UninitSerial();
+        channel_.uninitSerial();
         result.outcome = ConnectOutcome::ThreadFailed;
         return result;
     }
     threadStarted_ = true;
     linkUp_ = true;
 
-    if (!session_.QueryKvuVer()) {
+    if (!session_.queryVersion()) {
         spdlog::error("{} [{}] no answer to the version query; port released", kComPortOpenProcess,
                       port);
         disconnect();
@@ -82,7 +82,7 @@ ConnectResult ConnectionSupervisor::ComPortOpenProcess() {
         return result;
     }
     QString error;
-    if (!session_.get_APN_WIFI_info(error)) {
+    if (!session_.readAll(error)) {
         spdlog::error("{} [{}] first read failed; port released", kComPortOpenProcess, port);
         disconnect();
         result.outcome = ConnectOutcome::ReadFailed;
@@ -93,7 +93,7 @@ ConnectResult ConnectionSupervisor::ComPortOpenProcess() {
     return result;
 }
 
-bool ConnectionSupervisor::OnCloseKvuSerial(std::uint64_t linkNo) {
+bool ConnectionSupervisor::onLinkLost(std::uint64_t linkNo) {
     if (!linkUp_ || linkNo != linkNo_.load()) {
         return false;
     }
@@ -105,7 +105,7 @@ void ConnectionSupervisor::disconnect() {
     linkUp_ = false;
     if (threadStarted_ || channel_.isOpen()) {
         // Joins the thread (also one that ended on its own) and closes the port.
-        channel_.StopRecvThread();
+        channel_.stopRecvThread();
         threadStarted_ = false;
     }
 }

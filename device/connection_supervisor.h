@@ -47,10 +47,10 @@ class ConnectionSupervisor {
     void setWaitPump(SerialChannel::WaitPump pump);
 
     // One connection attempt. Nothing stays open unless the result is Connected.
-    ConnectResult ComPortOpenProcess();
+    ConnectResult connect();
     // The owner's half of a loss notice: true when it concerns the link that is up now, which
     // is then released; false for a stale notice (that link was already released).
-    bool OnCloseKvuSerial(std::uint64_t linkNo);
+    bool onLinkLost(std::uint64_t linkNo);
     // Stops the receive thread and closes the port; safe when nothing is open.
     void disconnect();
 

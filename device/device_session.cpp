@@ -24,11 +24,11 @@ constexpr const char* kSetInfo = "CKVUUtilityDlg::set_APN_WIFI_info";
 DeviceSession::DeviceSession(SerialChannel& channel, ExchangeTimeouts timeouts)
     : channel_(channel), timeouts_(timeouts) {
     channel_.setParseHook(
-        [this](const QString& cmd, const QString& buffer) { return ParseRecvData(cmd, buffer); });
+        [this](const QString& cmd, const QString& buffer) { return parseRecvData(cmd, buffer); });
     channel_.setMaskForLog([](const QString& text) { return maskSecretsForLog(text); });
 }
 
-bool DeviceSession::ParseRecvData(const QString& currentCmd, const QString& buffer) {
+bool DeviceSession::parseRecvData(const QString& currentCmd, const QString& buffer) {
     QString text = buffer;
     {
         // A reply that completed at its CR (a repeated set line) is followed by the device's LF,
@@ -108,7 +108,7 @@ QString DeviceSession::errorText(const char* suffix) const {
     return channel_.comPort() + QLatin1String(suffix);
 }
 
-bool DeviceSession::QueryKvuVer() {
+bool DeviceSession::queryVersion() {
     spdlog::info("{}", kQueryKvuVer);
     for (const QLatin1StringView cmd : {kCmdVersion, kCmdSerial}) {
         if (exchange(QString(cmd), timeouts_.reply) == Outcome::NotAnswered) {
@@ -123,43 +123,43 @@ bool DeviceSession::QueryKvuVer() {
     return true;
 }
 
-bool DeviceSession::get_APN_WIFI_info(QString& strError) {
+bool DeviceSession::readAll(QString& error) {
     spdlog::info("{}", kGetInfo);
     const Outcome outcome = exchange(QString(kCmdReadAll), timeouts_.reply);
     if (outcome == Outcome::Positive)
         return true;
-    strError = errorText(outcome == Outcome::Negative ? " Reload Error." : " Write Error.");
-    spdlog::error("{} {}", kGetInfo, strError);
+    error = errorText(outcome == Outcome::Negative ? " Reload Error." : " Write Error.");
+    spdlog::error("{} {}", kGetInfo, error);
     return false;
 }
 
-bool DeviceSession::fe_APN_WIFI_info(QString& strError) {
+bool DeviceSession::erase(QString& error) {
     spdlog::info("{}", kEraseInfo);
     const Outcome outcome = exchange(QString(kCmdErase), timeouts_.flash);
     if (outcome == Outcome::Positive)
         return true;
-    strError = errorText(outcome == Outcome::Negative ? " Erase Error." : " Write Error.");
-    spdlog::error("{} {}", kEraseInfo, strError);
+    error = errorText(outcome == Outcome::Negative ? " Erase Error." : " Write Error.");
+    spdlog::error("{} {}", kEraseInfo, error);
     return false;
 }
 
-bool DeviceSession::set_APN_WIFI_info(QString& strError) {
+bool DeviceSession::writeAll(QString& error) {
     spdlog::info("{}", kSetInfo);
     for (const SetLine& line : writeAllLines(profiles())) {
         spdlog::info(line.logMessage);
         if (exchange(line.command, timeouts_.reply) != Outcome::Positive) {
-            strError = errorText(" Write Error.");
-            spdlog::error("{} {}", kSetInfo, strError);
+            error = errorText(" Write Error.");
+            spdlog::error("{} {}", kSetInfo, error);
             return false;
         }
     }
     return true;
 }
 
-bool DeviceSession::commitProfiles(QString& strError) {
+bool DeviceSession::commitProfiles(QString& error) {
     if (exchange(QString(kCmdCommit), timeouts_.flash) == Outcome::Positive)
         return true;
-    strError = errorText(" Write Error.");
+    error = errorText(" Write Error.");
     return false;
 }
 

@@ -30,15 +30,15 @@ class DeviceSession {
 
     // "ver\r" then "serial\r". False when either is not answered (send failure, time-out, lost
     // link); the replies' contents are not judged.
-    bool QueryKvuVer();
+    bool queryVersion();
     // "get\r": on success the profiles hold the device's values.
-    bool get_APN_WIFI_info(QString& strError);
+    bool readAll(QString& error);
     // "fe\r": the device erases its profiles.
-    bool fe_APN_WIFI_info(QString& strError);
+    bool erase(QString& error);
     // The 24 set lines from the current profiles; stops at the first refused or unanswered line.
-    bool set_APN_WIFI_info(QString& strError);
+    bool writeAll(QString& error);
     // "fw\r": the device commits what the set lines wrote.
-    bool commitProfiles(QString& strError);
+    bool commitProfiles(QString& error);
 
     DeviceIdentity identity() const;
     void setIdentity(const DeviceIdentity& identity);
@@ -52,7 +52,7 @@ class DeviceSession {
     // One exchange; a reply counts as negative when the parser says so.
     Outcome exchange(const QString& cmd, std::chrono::milliseconds timeout);
     // Runs on the receive thread under the channel's lock.
-    bool ParseRecvData(const QString& currentCmd, const QString& buffer);
+    bool parseRecvData(const QString& currentCmd, const QString& buffer);
     QString errorText(const char* suffix) const;
     void awaitRestOfVersionReply();
 

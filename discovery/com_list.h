@@ -6,14 +6,14 @@
 
 namespace kvu {
 
-class CGetComList {
+class KvuPortList {
   public:
     // Appends the device's ports to the list (never empties it), in the host's order; returns
     // how many; 0 when the enumeration cannot start. Linux: sysfs; Windows: SetupAPI.
-    static int EnumKVUCommPort(QStringList& ports);
+    static int enumerate(QStringList& ports);
 #ifndef _WIN32
     // Same, with the sysfs root and the device folder given.
-    static int EnumKVUCommPort(QStringList& ports, const QString& sysRoot, const QString& devRoot);
+    static int enumerate(QStringList& ports, const QString& sysRoot, const QString& devRoot);
 #endif
 };
 

@@ -10,12 +10,11 @@
 
 namespace kvu {
 
-int CGetComList::EnumKVUCommPort(QStringList& ports) {
-    return EnumKVUCommPort(ports, QStringLiteral("/sys"), QStringLiteral("/dev"));
+int KvuPortList::enumerate(QStringList& ports) {
+    return enumerate(ports, QStringLiteral("/sys"), QStringLiteral("/dev"));
 }
 
-int CGetComList::EnumKVUCommPort(QStringList& ports, const QString& sysRoot,
-                                 const QString& devRoot) {
+int KvuPortList::enumerate(QStringList& ports, const QString& sysRoot, const QString& devRoot) {
     // Without the tty class there is no port set to look at; the line is the one readers of
     // the log know for that.
     if (!QFileInfo(sysRoot + QStringLiteral("/class/tty")).isDir()) {

@@ -41,7 +41,7 @@ SerialPortInfo toInfo(const win::ComPortIds& ids) {
 
 }  // namespace
 
-int CGetComList::EnumKVUCommPort(QStringList& ports) {
+int KvuPortList::enumerate(QStringList& ports) {
     int count = 0;
     win::ComPortVisitor visitor;
     visitor.failed = logFailure;

@@ -12,10 +12,10 @@
 
 namespace kvu {
 
-bool GetKvuComPort(QStringList& ports, QString& port, const PortEnumerator& enumerate) {
+bool findKvuPort(QStringList& ports, QString& port, const PortEnumerator& enumerate) {
     spdlog::debug("{}", "CKVUUtilityDlg::GetKvuComPort");
     ports.clear();
-    const int count = enumerate ? enumerate(ports) : CGetComList::EnumKVUCommPort(ports);
+    const int count = enumerate ? enumerate(ports) : KvuPortList::enumerate(ports);
     if (count <= 0 || ports.isEmpty()) {
         return false;
     }
@@ -27,7 +27,7 @@ bool GetKvuComPort(QStringList& ports, QString& port, const PortEnumerator& enum
 PortFinder usbPortFinder(PortEnumerator enumerate) {
     auto ports = std::make_shared<QStringList>();
     return [ports, enumerate = std::move(enumerate)](QString& port) {
-        return GetKvuComPort(*ports, port, enumerate);
+        return findKvuPort(*ports, port, enumerate);
     };
 }
 

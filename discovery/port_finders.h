@@ -17,7 +17,7 @@ using PortFinder = std::function<bool(QString& port)>;
 using PortEnumerator = std::function<int(QStringList& ports)>;
 
 // Fresh discovery into `ports`; the first match goes into `port`.
-bool GetKvuComPort(QStringList& ports, QString& port, const PortEnumerator& enumerate = {});
+bool findKvuPort(QStringList& ports, QString& port, const PortEnumerator& enumerate = {});
 
 // Searches by USB identity on every call.
 PortFinder usbPortFinder(PortEnumerator enumerate = {});

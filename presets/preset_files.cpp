@@ -30,25 +30,24 @@ bool isWwanGroup(int nNo) {
 
 using KeyValues = std::initializer_list<std::pair<const char*, const QString*>>;
 
-bool writeSection(const QString& strFile, const QString& section, KeyValues values,
-                  QString& error) {
+bool writeSection(const QString& file, const QString& section, KeyValues values, QString& error) {
     IniDocument document;
-    if (!readIniFileForUpdate(strFile, document, error)) {
+    if (!readIniFileForUpdate(file, document, error)) {
         return false;
     }
     for (const auto& [key, value] : values) {
         if (!document.setValue(section, QString::fromLatin1(key), *value)) {
             error = QStringLiteral("%1: the %2 value holds a line break and cannot be saved")
-                        .arg(QDir::toNativeSeparators(strFile), QString::fromLatin1(key));
+                        .arg(QDir::toNativeSeparators(file), QString::fromLatin1(key));
             return false;
         }
     }
-    return writeIniFile(strFile, document, error);
+    return writeIniFile(file, document, error);
 }
 
 }  // namespace
 
-bool isSectionListed(const QStringList& sectionNames, const QString& strSection) {
+bool isSectionListed(const QStringList& sectionNames, const QString& section) {
     qsizetype total = 0;
     for (const QString& name : sectionNames) {
         total += name.size() + 1;
@@ -62,7 +61,7 @@ bool isSectionListed(const QStringList& sectionNames, const QString& strSection)
         if (room <= 0) {
             break;
         }
-        if (QStringView(name).left(room) == strSection) {
+        if (QStringView(name).left(room) == section) {
             return true;
         }
         used += name.size() + 1;
@@ -70,82 +69,82 @@ bool isSectionListed(const QStringList& sectionNames, const QString& strSection)
     return false;
 }
 
-bool IsSectionExist(const QString& strSection, const QString& strFile) {
-    return isSectionListed(readIniFile(strFile).sectionNames(), strSection);
+bool sectionExists(const QString& section, const QString& file) {
+    return isSectionListed(readIniFile(file).sectionNames(), section);
 }
 
 QString wwanSectionName(int nNo, bool bAll) {
     return bAll ? QStringLiteral("WWAN%1").arg(nNo + 1) : QStringLiteral("WWAN");
 }
 
-bool ReadWwanPreset(int nNo, const QString& strFile, bool bAll, WwanProfile& record) {
-    spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, strFile);
+bool readWwanPreset(int nNo, const QString& file, bool bAll, WwanProfile& record) {
+    spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, file);
     if (!isWwanGroup(nNo)) {
         return false;
     }
     const QString section = wwanSectionName(nNo, bAll);
-    const IniDocument document = readIniFile(strFile);
+    const IniDocument document = readIniFile(file);
     if (!isSectionListed(document.sectionNames(), section)) {
         return false;
     }
-    record.strApn = document.value(section, u"APN", QString());
-    record.strUserName = document.value(section, u"USERNAME", QString());
-    record.strPassword = document.value(section, u"PASSWORD", QString());
-    record.strAuthType =
+    record.apn = document.value(section, u"APN", QString());
+    record.userName = document.value(section, u"USERNAME", QString());
+    record.password = document.value(section, u"PASSWORD", QString());
+    record.authType =
         checkedDigit(document.value(section, u"AUTHTYPE", QStringLiteral("1")), 0, 2, "1");
-    record.strPdpType =
+    record.pdpType =
         checkedDigit(document.value(section, u"PDPTYPE", QStringLiteral("0")), 0, 2, "0");
     return true;
 }
 
-bool ReadWifiPreset(const QString& strFile, WifiProfile& record) {
-    spdlog::info("Load WiFi Preset [{}]", strFile);
-    const IniDocument document = readIniFile(strFile);
+bool readWifiPreset(const QString& file, WifiProfile& record) {
+    spdlog::info("Load WiFi Preset [{}]", file);
+    const IniDocument document = readIniFile(file);
     if (!isSectionListed(document.sectionNames(), kWifiSection)) {
         return false;
     }
-    record.strSsid = document.value(kWifiSection, u"SSID", QString());
-    record.strPassphrase = document.value(kWifiSection, u"PASSPHRASE", QString());
-    record.strSecurity =
+    record.ssid = document.value(kWifiSection, u"SSID", QString());
+    record.passphrase = document.value(kWifiSection, u"PASSPHRASE", QString());
+    record.security =
         checkedDigit(document.value(kWifiSection, u"SECURITY", QStringLiteral("1")), 0, 1, "1");
-    record.strKeyFormat =
+    record.keyFormat =
         checkedDigit(document.value(kWifiSection, u"PWTYPE", QStringLiteral("0")), 0, 1, "0");
     return true;
 }
 
-bool WriteWwanPreset(int nNo, const QString& strFile, bool bAll, const WwanProfile& record,
+bool writeWwanPreset(int nNo, const QString& file, bool bAll, const WwanProfile& record,
                      QString& error) {
-    spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, strFile);
+    spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, file);
     if (!isWwanGroup(nNo)) {
         error = QStringLiteral("There is no WWAN group %1").arg(nNo + 1);
         return false;
     }
     const int n = nNo + 1;
-    spdlog::info("Save WWAN {} APN {}", n, record.strApn);
-    spdlog::info("Save WWAN {} username {}", n, record.strUserName);
-    spdlog::info("Save WWAN {} password {}", n, secretForLog(record.strPassword));
-    spdlog::info("Save WWAN {} PDP {}", n, record.strPdpType);
-    spdlog::info("Save WWAN {} Auth {}", n, record.strAuthType);
-    return writeSection(strFile, wwanSectionName(nNo, bAll),
-                        {{"APN", &record.strApn},
-                         {"USERNAME", &record.strUserName},
-                         {"PASSWORD", &record.strPassword},
-                         {"AUTHTYPE", &record.strAuthType},
-                         {"PDPTYPE", &record.strPdpType}},
+    spdlog::info("Save WWAN {} APN {}", n, record.apn);
+    spdlog::info("Save WWAN {} username {}", n, record.userName);
+    spdlog::info("Save WWAN {} password {}", n, secretForLog(record.password));
+    spdlog::info("Save WWAN {} PDP {}", n, record.pdpType);
+    spdlog::info("Save WWAN {} Auth {}", n, record.authType);
+    return writeSection(file, wwanSectionName(nNo, bAll),
+                        {{"APN", &record.apn},
+                         {"USERNAME", &record.userName},
+                         {"PASSWORD", &record.password},
+                         {"AUTHTYPE", &record.authType},
+                         {"PDPTYPE", &record.pdpType}},
                         error);
 }
 
-bool WriteWifiPreset(const QString& strFile, const WifiProfile& record, QString& error) {
-    spdlog::info("Save WiFi Preset [{}]", strFile);
-    spdlog::info("Save WiFi SSID {}", record.strSsid);
-    spdlog::info("Save WiFi security {}", record.strSecurity);
-    spdlog::info("Save WiFi key_fmt {}", record.strKeyFormat);
-    spdlog::info("Save WiFi passphrase {}", secretForLog(record.strPassphrase));
-    return writeSection(strFile, kWifiSection,
-                        {{"SSID", &record.strSsid},
-                         {"PASSPHRASE", &record.strPassphrase},
-                         {"SECURITY", &record.strSecurity},
-                         {"PWTYPE", &record.strKeyFormat}},
+bool writeWifiPreset(const QString& file, const WifiProfile& record, QString& error) {
+    spdlog::info("Save WiFi Preset [{}]", file);
+    spdlog::info("Save WiFi SSID {}", record.ssid);
+    spdlog::info("Save WiFi security {}", record.security);
+    spdlog::info("Save WiFi key_fmt {}", record.keyFormat);
+    spdlog::info("Save WiFi passphrase {}", secretForLog(record.passphrase));
+    return writeSection(file, kWifiSection,
+                        {{"SSID", &record.ssid},
+                         {"PASSPHRASE", &record.passphrase},
+                         {"SECURITY", &record.security},
+                         {"PWTYPE", &record.keyFormat}},
                         error);
 }
 

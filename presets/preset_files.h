@@ -11,21 +11,21 @@ namespace kvu::presets {
 
 // True when the file lists a section of exactly this name, case included. The names are seen
 // as the platform lists them, into 1024 characters: later names are missing, the last may be cut.
-bool IsSectionExist(const QString& strSection, const QString& strFile);
-bool isSectionListed(const QStringList& sectionNames, const QString& strSection);
+bool sectionExists(const QString& section, const QString& file);
+bool isSectionListed(const QStringList& sectionNames, const QString& section);
 
 // "WWAN" for a .wwan file, "WWAN1".."WWAN4" (nNo + 1) for an .all file.
 QString wwanSectionName(int nNo, bool bAll);
 
 // Replace every field of the record from the file's section; false (record untouched) for a
 // group outside 0..3 or a file without that section.
-bool ReadWwanPreset(int nNo, const QString& strFile, bool bAll, WwanProfile& record);
-bool ReadWifiPreset(const QString& strFile, WifiProfile& record);
+bool readWwanPreset(int nNo, const QString& file, bool bAll, WwanProfile& record);
+bool readWifiPreset(const QString& file, WifiProfile& record);
 
 // Merge the record into the file, adding the file or section where missing. False with an
 // error text naming the path and the system's reason when the file cannot be saved.
-bool WriteWwanPreset(int nNo, const QString& strFile, bool bAll, const WwanProfile& record,
+bool writeWwanPreset(int nNo, const QString& file, bool bAll, const WwanProfile& record,
                      QString& error);
-bool WriteWifiPreset(const QString& strFile, const WifiProfile& record, QString& error);
+bool writeWifiPreset(const QString& file, const WifiProfile& record, QString& error);
 
 }  // namespace kvu::presets

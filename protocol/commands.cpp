@@ -58,26 +58,26 @@ std::vector<SetLine> writeAllLines(const DeviceProfiles& profiles) {
     for (int i = 0; i < kWwanCount; ++i) {
         const WwanProfile& p = profiles.wwan[static_cast<size_t>(i)];
         const int n = i + 1;
-        lines.push_back({wwanSetLine(n, WwanField::Apn, p.strApn),
-                         fmt::format("Write WWAN {} APN {}", n, p.strApn)});
-        lines.push_back({wwanSetLine(n, WwanField::User, p.strUserName),
-                         fmt::format("Write WWAN {} username {}", n, p.strUserName)});
+        lines.push_back(
+            {wwanSetLine(n, WwanField::Apn, p.apn), fmt::format("Write WWAN {} APN {}", n, p.apn)});
+        lines.push_back({wwanSetLine(n, WwanField::User, p.userName),
+                         fmt::format("Write WWAN {} username {}", n, p.userName)});
         // The wire needs the password in the clear; the log never sees it.
-        lines.push_back({wwanSetLine(n, WwanField::Password, p.strPassword),
+        lines.push_back({wwanSetLine(n, WwanField::Password, p.password),
                          fmt::format("Write WWAN {} password {}", n, kSecretMask)});
-        lines.push_back({wwanSetLine(n, WwanField::Auth, p.strAuthType),
-                         fmt::format("Write WWAN {} Auth {}", n, p.strAuthType)});
-        lines.push_back({wwanSetLine(n, WwanField::Pdp, p.strPdpType),
-                         fmt::format("Write WWAN {} PDP {}", n, p.strPdpType)});
+        lines.push_back({wwanSetLine(n, WwanField::Auth, p.authType),
+                         fmt::format("Write WWAN {} Auth {}", n, p.authType)});
+        lines.push_back({wwanSetLine(n, WwanField::Pdp, p.pdpType),
+                         fmt::format("Write WWAN {} PDP {}", n, p.pdpType)});
     }
     const WifiProfile& w = profiles.wifi;
     lines.push_back(
-        {wifiSetLine(WifiField::Ssid, w.strSsid), fmt::format("Write WiFi SSID {}", w.strSsid)});
-    lines.push_back({wifiSetLine(WifiField::Security, w.strSecurity),
-                     fmt::format("Write WiFi security {}", w.strSecurity)});
-    lines.push_back({wifiSetLine(WifiField::KeyFormat, w.strKeyFormat),
-                     fmt::format("Write WiFi key_fmt {}", w.strKeyFormat)});
-    lines.push_back({wifiSetLine(WifiField::Passphrase, w.strPassphrase),
+        {wifiSetLine(WifiField::Ssid, w.ssid), fmt::format("Write WiFi SSID {}", w.ssid)});
+    lines.push_back({wifiSetLine(WifiField::Security, w.security),
+                     fmt::format("Write WiFi security {}", w.security)});
+    lines.push_back({wifiSetLine(WifiField::KeyFormat, w.keyFormat),
+                     fmt::format("Write WiFi key_fmt {}", w.keyFormat)});
+    lines.push_back({wifiSetLine(WifiField::Passphrase, w.passphrase),
                      fmt::format("Write WiFi passphrase {}", kSecretMask)});
     return lines;
 }

@@ -162,16 +162,16 @@ ParsedReply parseReadAll(const QString& b) {
     DeviceProfiles p;
     size_t index = 0;
     for (WwanProfile& w : p.wwan) {
-        w.strApn = value(index++, kWwanPrefix[0]);
-        w.strUserName = value(index++, kWwanPrefix[1]);
-        w.strPassword = value(index++, kWwanPrefix[2]);
-        w.strAuthType = value(index++, kWwanPrefix[3]);
-        w.strPdpType = value(index++, kWwanPrefix[4]);
+        w.apn = value(index++, kWwanPrefix[0]);
+        w.userName = value(index++, kWwanPrefix[1]);
+        w.password = value(index++, kWwanPrefix[2]);
+        w.authType = value(index++, kWwanPrefix[3]);
+        w.pdpType = value(index++, kWwanPrefix[4]);
     }
-    p.wifi.strSsid = value(index++, kWifiPrefix[0]);
-    p.wifi.strSecurity = value(index++, kWifiPrefix[1]);
-    p.wifi.strKeyFormat = value(index++, kWifiPrefix[2]);
-    p.wifi.strPassphrase = value(index++, kWifiPrefix[3]);
+    p.wifi.ssid = value(index++, kWifiPrefix[0]);
+    p.wifi.security = value(index++, kWifiPrefix[1]);
+    p.wifi.keyFormat = value(index++, kWifiPrefix[2]);
+    p.wifi.passphrase = value(index++, kWifiPrefix[3]);
     ParsedReply r = positive();
     r.profiles = std::move(p);
     return r;

@@ -34,7 +34,7 @@ SerialChannel::SerialChannel() = default;
 
 SerialChannel::~SerialChannel() {
     if (tReceiveOwner != this)
-        StopRecvThread();
+        stopRecvThread();
 }
 
 void SerialChannel::setParseHook(ParseHook hook) {
@@ -62,7 +62,7 @@ void SerialChannel::setWriteStallLimit(std::chrono::milliseconds limit) {
     writeStallLimit_ = limit;
 }
 
-bool SerialChannel::InitSerial(const QString& port) {
+bool SerialChannel::initSerial(const QString& port) {
     spdlog::debug("{}", kInitSerial);
     if (tReceiveOwner == this) {
         spdlog::error("{} called on the receive thread", kInitSerial);
@@ -74,7 +74,7 @@ bool SerialChannel::InitSerial(const QString& port) {
 
     {
         std::lock_guard lock(mutex_);
-        m_strComPort = port;
+        comPort_ = port;
         permissionDenied_ = false;
     }
     OpenResult opened;
@@ -89,7 +89,7 @@ bool SerialChannel::InitSerial(const QString& port) {
             const QString message = QString::fromStdString(opened.systemMessage);
             {
                 std::lock_guard lock(mutex_);
-                m_strLastError = message;
+                lastError_ = message;
                 permissionDenied_ = opened.permissionDenied;
             }
             spdlog::error("{} {} CreateFile Failure.", kInitSerial, port);
@@ -112,9 +112,9 @@ bool SerialChannel::InitSerial(const QString& port) {
     return false;
 }
 
-void SerialChannel::UninitSerial() {
+void SerialChannel::uninitSerial() {
     // Closing under a running reader would leave it polling a dead descriptor.
-    if (tReceiveOwner != this && m_pRecvThread.joinable())
+    if (tReceiveOwner != this && recvThread_.joinable())
         stopThread();
     spdlog::debug("{}", kUninitSerial);
     closePort();
@@ -126,12 +126,12 @@ void SerialChannel::closePort() {
 }
 
 void SerialChannel::joinThread() {
-    if (m_pRecvThread.joinable())
-        m_pRecvThread.join();
+    if (recvThread_.joinable())
+        recvThread_.join();
 }
 
 void SerialChannel::stopThread() {
-    m_bStopRecvThread = true;
+    stopRequested_ = true;
     {
         std::lock_guard lock(ioMutex_);
         port_.cancelRead();
@@ -139,7 +139,7 @@ void SerialChannel::stopThread() {
     joinThread();
 }
 
-bool SerialChannel::StartRecvThread() {
+bool SerialChannel::startRecvThread() {
     spdlog::debug("{}", kStartRecvThread);
     if (tReceiveOwner == this) {
         spdlog::error("{} called on the receive thread", kStartRecvThread);
@@ -148,14 +148,14 @@ bool SerialChannel::StartRecvThread() {
     if (running_)
         return true;
     joinThread();  // a thread that ended on its own is still to be reaped
-    m_bStopRecvThread = false;
+    stopRequested_ = false;
     {
         std::lock_guard lock(mutex_);
         receiving_ = true;
     }
     running_ = true;
     try {
-        m_pRecvThread = std::thread([this] { RecvThread(); });
+        recvThread_ = std::thread([this] { recvLoop(); });
     } catch (const std::system_error&) {
         running_ = false;
         {
@@ -168,33 +168,33 @@ bool SerialChannel::StartRecvThread() {
     return true;
 }
 
-void SerialChannel::StopRecvThread() {
+void SerialChannel::stopRecvThread() {
     spdlog::debug("{}", kStopRecvThread);
     if (tReceiveOwner == this) {
-        m_bStopRecvThread = true;  // the loop sees the flag when the current call returns
+        stopRequested_ = true;  // the loop sees the flag when the current call returns
         return;
     }
     stopThread();
     if (isOpen())
-        UninitSerial();
+        uninitSerial();
 }
 
-void SerialChannel::RecvThread() {
+void SerialChannel::recvLoop() {
     tReceiveOwner = this;
     char chunk[kReadChunk];
     for (;;) {
-        if (m_bStopRecvThread)
+        if (stopRequested_)
             break;
         const ReadResult got = port_.read(chunk, sizeof chunk);
         if (got.status == ReadStatus::Broken)
             break;
         if (got.status == ReadStatus::Data) {
-            if (m_bStopRecvThread)
+            if (stopRequested_)
                 break;  // what was read during shutdown is not wanted
             appendChunk(chunk, got.count);
         }
     }
-    RecvThreadTerminate();
+    recvThreadTerminate();
     tReceiveOwner = nullptr;
 }
 
@@ -211,7 +211,7 @@ void SerialChannel::appendChunk(const char* data, std::size_t size) {
         return;
 
     std::lock_guard lock(mutex_);
-    const qsizetype room = kReceiveCap - m_strRecvData.size();
+    const qsizetype room = kReceiveCap - recvData_.size();
     if (text.size() > room) {
         // A babbling line must not grow the buffer or the parse cost without end: keep the
         // start of the reply, drop the rest until the next exchange empties the buffer.
@@ -223,22 +223,22 @@ void SerialChannel::appendChunk(const char* data, std::size_t size) {
             return;
         text.truncate(room);
     }
-    m_strRecvData += text;
+    recvData_ += text;
     if (spdlog::should_log(spdlog::level::debug))
-        spdlog::debug("{} [{}]", kRecvThread, applyMask(mask_, m_strRecvData));
+        spdlog::debug("{} [{}]", kRecvThread, applyMask(mask_, recvData_));
 
     // Once complete, a reply stays as it was: late text is kept but not interpreted again.
     if (replyComplete_ || !parse_)
         return;
-    if (parse_(m_strCurrentCmd, m_strRecvData)) {
+    if (parse_(currentCmd_, recvData_)) {
         replyComplete_ = true;
         completedSeq_ = exchangeSeq_;
-        completedReply_ = m_strRecvData;
+        completedReply_ = recvData_;
         replyArrived_.notify_all();
     }
 }
 
-void SerialChannel::RecvThreadTerminate() {
+void SerialChannel::recvThreadTerminate() {
     spdlog::debug("{}", kRecvThreadTerminate);
     spdlog::debug("{}", kUninitSerial);
     closePort();
@@ -249,13 +249,13 @@ void SerialChannel::RecvThreadTerminate() {
         replyArrived_.notify_all();
         lost = linkLost_;
     }
-    const bool stopped = m_bStopRecvThread;
+    const bool stopped = stopRequested_;
     running_ = false;
     if (!stopped && lost)
         lost();
 }
 
-bool SerialChannel::SendData(const QString& cmd) {
+bool SerialChannel::sendData(const QString& cmd) {
     MaskHook mask;
     {
         std::lock_guard lock(mutex_);
@@ -310,14 +310,14 @@ ExchangeResult SerialChannel::exchange(const QString& cmd, std::chrono::millisec
     std::uint64_t seq = 0;
     {
         std::lock_guard lock(mutex_);
-        m_strRecvData.clear();
-        m_strCurrentCmd = cmd;
+        recvData_.clear();
+        currentCmd_ = cmd;
         seq = ++exchangeSeq_;
         replyComplete_ = false;
         overflowLogged_ = false;
         completedReply_.clear();
     }
-    if (!SendData(cmd))
+    if (!sendData(cmd))
         return {ExchangeStatus::SendFailed, {}};
 
     // The completion is matched by sequence number, so one that came before this wait began
@@ -329,12 +329,12 @@ ExchangeResult SerialChannel::exchange(const QString& cmd, std::chrono::millisec
             return {ExchangeStatus::Completed, completedReply_};
         if (!receiving_) {
             spdlog::error("{} link lost [{}]", kExchange, applyMask(mask_, cmd));
-            return {ExchangeStatus::LinkLost, m_strRecvData};
+            return {ExchangeStatus::LinkLost, recvData_};
         }
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) {
             spdlog::error("{} wait time-out [{}]", kExchange, applyMask(mask_, cmd));
-            return {ExchangeStatus::TimedOut, m_strRecvData};
+            return {ExchangeStatus::TimedOut, recvData_};
         }
         if (!pump_) {
             replyArrived_.wait_until(lock, deadline);
@@ -350,12 +350,12 @@ ExchangeResult SerialChannel::exchange(const QString& cmd, std::chrono::millisec
 
 QString SerialChannel::comPort() const {
     std::lock_guard lock(mutex_);
-    return m_strComPort;
+    return comPort_;
 }
 
 QString SerialChannel::lastError() const {
     std::lock_guard lock(mutex_);
-    return m_strLastError;
+    return lastError_;
 }
 
 bool SerialChannel::lastOpenWasPermissionDenied() const {
@@ -374,12 +374,12 @@ bool SerialChannel::isRunning() const {
 
 QString SerialChannel::receiveBuffer() const {
     std::lock_guard lock(mutex_);
-    return m_strRecvData;
+    return recvData_;
 }
 
 QString SerialChannel::currentCommand() const {
     std::lock_guard lock(mutex_);
-    return m_strCurrentCmd;
+    return currentCmd_;
 }
 
 }  // namespace kvu

@@ -53,21 +53,21 @@ class SerialChannel {
     SerialChannel(const SerialChannel&) = delete;
     SerialChannel& operator=(const SerialChannel&) = delete;
 
-    // Hooks are set before StartRecvThread.
+    // Hooks are set before startRecvThread.
     void setParseHook(ParseHook hook);
     void setMaskForLog(MaskHook hook);
     void setLinkLostHook(LinkLostHook hook);
     void setWaitPump(WaitPump pump);
-    // How long SendData keeps retrying a line that takes no bytes.
+    // How long sendData keeps retrying a line that takes no bytes.
     void setWriteStallLimit(std::chrono::milliseconds limit);
 
-    bool InitSerial(const QString& port);
-    void UninitSerial();
-    bool StartRecvThread();
+    bool initSerial(const QString& port);
+    void uninitSerial();
+    bool startRecvThread();
     // Stops and joins the receive thread and closes the port; safe when nothing runs. Does not
     // call the link-lost hook.
-    void StopRecvThread();
-    bool SendData(const QString& cmd);
+    void stopRecvThread();
+    bool sendData(const QString& cmd);
 
     // Empties the buffer, sets the command in progress, sends it and waits for its reply.
     ExchangeResult exchange(const QString& cmd, std::chrono::milliseconds timeout);
@@ -81,8 +81,8 @@ class SerialChannel {
     QString currentCommand() const;
 
   private:
-    void RecvThread();
-    void RecvThreadTerminate();
+    void recvLoop();
+    void recvThreadTerminate();
     void closePort();
     void joinThread();
     void stopThread();
@@ -97,11 +97,11 @@ class SerialChannel {
     // Everything below is guarded by mutex_.
     mutable std::mutex mutex_;
     std::condition_variable replyArrived_;
-    QString m_strComPort;
-    QString m_strLastError;
+    QString comPort_;
+    QString lastError_;
     bool permissionDenied_ = false;
-    QString m_strRecvData;
-    QString m_strCurrentCmd;
+    QString recvData_;
+    QString currentCmd_;
     std::uint64_t exchangeSeq_ = 0;   // the exchange the buffer belongs to
     std::uint64_t completedSeq_ = 0;  // the last exchange whose reply completed
     QString completedReply_;
@@ -114,8 +114,8 @@ class SerialChannel {
     WaitPump pump_;
 
     // Owned by the thread that calls Start/Stop; the receive thread never touches it.
-    std::thread m_pRecvThread;
-    std::atomic<bool> m_bStopRecvThread{false};
+    std::thread recvThread_;
+    std::atomic<bool> stopRequested_{false};
     std::atomic<bool> running_{false};
 };
 

@@ -13,20 +13,20 @@ inline constexpr int kGroupCount = 5;  // nNo 0..3 are WWAN1..WWAN4, 4 is Wi-Fi
 inline constexpr int kWifiGroup = 4;
 
 struct WwanProfile {
-    QString strApn;
-    QString strUserName;
-    QString strPassword;
-    QString strPdpType;
-    QString strAuthType;
+    QString apn;
+    QString userName;
+    QString password;
+    QString pdpType;
+    QString authType;
 
     bool operator==(const WwanProfile&) const = default;
 };
 
 struct WifiProfile {
-    QString strSsid;
-    QString strSecurity;
-    QString strKeyFormat;
-    QString strPassphrase;
+    QString ssid;
+    QString security;
+    QString keyFormat;
+    QString passphrase;
 
     bool operator==(const WifiProfile&) const = default;
 };

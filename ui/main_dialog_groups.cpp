@@ -79,27 +79,26 @@ void CKVUUtilityDlg::SetDataToGroup(int nNo) {
     if (nNo < kvu::kWifiGroup) {
         const std::size_t i = static_cast<std::size_t>(nNo);
         const kvu::WwanProfile& profile = m_WwanProfile[i];
-        setEditText(*this, m_nIdApn[i], profile.strApn);
-        setEditText(*this, m_nIdUserName[i], profile.strUserName);
-        setEditText(*this, m_nIdPassword[i], profile.strPassword);
-        selectDigit(*this, m_nIdPdpType[i], profile.strPdpType);
-        selectDigit(*this, m_nIdAuthType[i], profile.strAuthType);
-        spdlog::info("Display WWAN {} APN {}", nNo + 1, profile.strApn);
-        spdlog::info("Display WWAN {} username {}", nNo + 1, profile.strUserName);
-        spdlog::info("Display WWAN {} password {}", nNo + 1,
-                     kvu::secretForLog(profile.strPassword));
-        spdlog::info("Display WWAN {} PDP {}", nNo + 1, profile.strPdpType);
-        spdlog::info("Display WWAN {} Auth {}", nNo + 1, profile.strAuthType);
+        setEditText(*this, m_nIdApn[i], profile.apn);
+        setEditText(*this, m_nIdUserName[i], profile.userName);
+        setEditText(*this, m_nIdPassword[i], profile.password);
+        selectDigit(*this, m_nIdPdpType[i], profile.pdpType);
+        selectDigit(*this, m_nIdAuthType[i], profile.authType);
+        spdlog::info("Display WWAN {} APN {}", nNo + 1, profile.apn);
+        spdlog::info("Display WWAN {} username {}", nNo + 1, profile.userName);
+        spdlog::info("Display WWAN {} password {}", nNo + 1, kvu::secretForLog(profile.password));
+        spdlog::info("Display WWAN {} PDP {}", nNo + 1, profile.pdpType);
+        spdlog::info("Display WWAN {} Auth {}", nNo + 1, profile.authType);
     } else {
         const kvu::WifiProfile& profile = m_WifiProfile;
-        setEditText(*this, IDC_SSID, profile.strSsid);
-        setEditText(*this, IDC_PASSPHRASE, profile.strPassphrase);
-        selectDigit(*this, IDC_SECURITY, profile.strSecurity);
-        selectDigit(*this, IDC_KEYFORMAT, profile.strKeyFormat);
-        spdlog::info("Display WiFi SSID {}", profile.strSsid);
-        spdlog::info("Display WiFi security {}", profile.strSecurity);
-        spdlog::info("Display WiFi key_fmt {}", profile.strKeyFormat);
-        spdlog::info("Display WiFi passphrase {}", kvu::secretForLog(profile.strPassphrase));
+        setEditText(*this, IDC_SSID, profile.ssid);
+        setEditText(*this, IDC_PASSPHRASE, profile.passphrase);
+        selectDigit(*this, IDC_SECURITY, profile.security);
+        selectDigit(*this, IDC_KEYFORMAT, profile.keyFormat);
+        spdlog::info("Display WiFi SSID {}", profile.ssid);
+        spdlog::info("Display WiFi security {}", profile.security);
+        spdlog::info("Display WiFi key_fmt {}", profile.keyFormat);
+        spdlog::info("Display WiFi passphrase {}", kvu::secretForLog(profile.passphrase));
     }
     DisplayModifiedState(nNo);
 }
@@ -112,17 +111,17 @@ void CKVUUtilityDlg::GetDataFromGroup(int nNo) {
     if (nNo < kvu::kWifiGroup) {
         const std::size_t i = static_cast<std::size_t>(nNo);
         kvu::WwanProfile& profile = m_WwanProfile[i];
-        profile.strApn = editText(*this, m_nIdApn[i]);
-        profile.strUserName = editText(*this, m_nIdUserName[i]);
-        profile.strPassword = editText(*this, m_nIdPassword[i]);
-        profile.strPdpType = digitOf(*this, m_nIdPdpType[i]);
-        profile.strAuthType = digitOf(*this, m_nIdAuthType[i]);
+        profile.apn = editText(*this, m_nIdApn[i]);
+        profile.userName = editText(*this, m_nIdUserName[i]);
+        profile.password = editText(*this, m_nIdPassword[i]);
+        profile.pdpType = digitOf(*this, m_nIdPdpType[i]);
+        profile.authType = digitOf(*this, m_nIdAuthType[i]);
         return;
     }
-    m_WifiProfile.strSsid = editText(*this, IDC_SSID);
-    m_WifiProfile.strPassphrase = editText(*this, IDC_PASSPHRASE);
-    m_WifiProfile.strSecurity = digitOf(*this, IDC_SECURITY);
-    m_WifiProfile.strKeyFormat = digitOf(*this, IDC_KEYFORMAT);
+    m_WifiProfile.ssid = editText(*this, IDC_SSID);
+    m_WifiProfile.passphrase = editText(*this, IDC_PASSPHRASE);
+    m_WifiProfile.security = digitOf(*this, IDC_SECURITY);
+    m_WifiProfile.keyFormat = digitOf(*this, IDC_KEYFORMAT);
 }
 
 void CKVUUtilityDlg::DisplayModifiedState(int nNo) {

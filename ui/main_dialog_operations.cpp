@@ -128,7 +128,7 @@ void CKVUUtilityDlg::OnBnClickedWrite() {
         session.setProfiles(profileRecords());
         // An unanswered or refused commit is a failed Write too: the device did not save the
         // profiles. Either way the dialog shows the command that failed.
-        written = session.set_APN_WIFI_info(strError) && session.commitProfiles(strError);
+        written = session.writeAll(strError) && session.commitProfiles(strError);
         command = m_link->channel().currentCommand();
     }
     if (!written) {
@@ -156,7 +156,7 @@ void CKVUUtilityDlg::OnBnClickedReload() {
     bool read = false;
     {
         BusyScope busy(*this);
-        read = m_link->session().get_APN_WIFI_info(strError);
+        read = m_link->session().readAll(strError);
         command = m_link->channel().currentCommand();
         if (read) {
             spdlog::info("{}", "Reload Successfully");
@@ -185,12 +185,12 @@ void CKVUUtilityDlg::OnBnClickedErase() {
     {
         BusyScope busy(*this);
         kvu::protocol::DeviceSession& session = m_link->session();
-        if (!session.fe_APN_WIFI_info(strError)) {
+        if (!session.erase(strError)) {
             spdlog::error("{}", "Erase Failed");
             failed = Step::Erase;
         } else {
             spdlog::info("{}", "Erase Successfully");
-            if (!session.get_APN_WIFI_info(strError)) {
+            if (!session.readAll(strError)) {
                 spdlog::error("{}", "Erase Failed");
                 failed = Step::ReadBack;
             } else {

@@ -89,7 +89,7 @@ void CKVUUtilityDlg::LoadWwanPreset(int nNo) {
         return;
     }
     const std::size_t i = static_cast<std::size_t>(nNo);
-    if (!kvu::presets::ReadWwanPreset(nNo, chosen.path, false, m_WwanProfile[i])) {
+    if (!kvu::presets::readWwanPreset(nNo, chosen.path, false, m_WwanProfile[i])) {
         return;
     }
     m_bChangeByCode = true;
@@ -112,7 +112,7 @@ void CKVUUtilityDlg::SaveWwanPreset(int nNo) {
     }
     GetDataFromGroup(nNo);
     QString error;
-    if (!kvu::presets::WriteWwanPreset(nNo, chosen.path, false,
+    if (!kvu::presets::writeWwanPreset(nNo, chosen.path, false,
                                        m_WwanProfile[static_cast<std::size_t>(nNo)], error)) {
         reportSaveFailure(m_dialogs, this, kName, error);
     }
@@ -142,7 +142,7 @@ void CKVUUtilityDlg::OnBnClickedLoadpreset5() {
         spdlog::info("Load Preset Cancel.");
         return;
     }
-    if (!kvu::presets::ReadWifiPreset(chosen.path, m_WifiProfile)) {
+    if (!kvu::presets::readWifiPreset(chosen.path, m_WifiProfile)) {
         return;
     }
     m_bChangeByCode = true;
@@ -178,7 +178,7 @@ void CKVUUtilityDlg::OnBnClickedSavepreset5() {
     }
     GetDataFromGroup(kvu::kWifiGroup);
     QString error;
-    if (!kvu::presets::WriteWifiPreset(chosen.path, m_WifiProfile, error)) {
+    if (!kvu::presets::writeWifiPreset(chosen.path, m_WifiProfile, error)) {
         reportSaveFailure(m_dialogs, this, kName, error);
     }
 }
@@ -204,11 +204,11 @@ void CKVUUtilityDlg::OnFileLoad() {
     // command with the screen and the marks as they were.
     for (int nNo = 0; nNo < kvu::kWwanCount; ++nNo) {
         const std::size_t i = static_cast<std::size_t>(nNo);
-        if (ticked[i] && !kvu::presets::ReadWwanPreset(nNo, chosen.path, true, m_WwanProfile[i])) {
+        if (ticked[i] && !kvu::presets::readWwanPreset(nNo, chosen.path, true, m_WwanProfile[i])) {
             return;
         }
     }
-    if (ticked[kvu::kWifiGroup] && !kvu::presets::ReadWifiPreset(chosen.path, m_WifiProfile)) {
+    if (ticked[kvu::kWifiGroup] && !kvu::presets::readWifiPreset(chosen.path, m_WifiProfile)) {
         return;
     }
 
@@ -236,14 +236,14 @@ void CKVUUtilityDlg::OnFileSave() {
     QString error;
     for (int nNo = 0; nNo < kvu::kWwanCount; ++nNo) {
         GetDataFromGroup(nNo);
-        if (!kvu::presets::WriteWwanPreset(nNo, chosen.path, true,
+        if (!kvu::presets::writeWwanPreset(nNo, chosen.path, true,
                                            m_WwanProfile[static_cast<std::size_t>(nNo)], error)) {
             reportSaveFailure(m_dialogs, this, kName, error);
             return;
         }
     }
     GetDataFromGroup(kvu::kWifiGroup);
-    if (!kvu::presets::WriteWifiPreset(chosen.path, m_WifiProfile, error)) {
+    if (!kvu::presets::writeWifiPreset(chosen.path, m_WifiProfile, error)) {
         reportSaveFailure(m_dialogs, this, kName, error);
     }
 }

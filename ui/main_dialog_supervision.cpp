@@ -51,7 +51,7 @@ void CKVUUtilityDlg::OnTimer(int nIDEvent) {
 
 void CKVUUtilityDlg::ComPortOpenProcess() {
     BusyScope busy(*this);
-    const kvu::ConnectResult result = m_link->ComPortOpenProcess();
+    const kvu::ConnectResult result = m_link->connect();
     ShowPortProblem(result);
     if (result.outcome != kvu::ConnectOutcome::Connected) {
         return;
@@ -157,7 +157,7 @@ void CKVUUtilityDlg::OnCloseKvuSerial(std::uint64_t linkNo) {
         m_nPendingLossLink = linkNo;
         return;
     }
-    if (!m_link->OnCloseKvuSerial(linkNo)) {
+    if (!m_link->onLinkLost(linkNo)) {
         return;  // that link was already released
     }
     spdlog::info("{}", "CKVUUtilityDlg::OnCloseKvuSerial");

@@ -48,7 +48,7 @@ bool measure(const char* name, unsigned baud, int rounds) {
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         const auto start = Clock::now();
-        const kvu::ConnectResult result = link.ComPortOpenProcess();
+        const kvu::ConnectResult result = link.connect();
         const double ms = Ms(Clock::now() - start).count();
         if (result.outcome != kvu::ConnectOutcome::Connected) {
             std::fprintf(stderr, "%s: attempt %d did not connect\n", name, i + 1);

@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     }
     kvu::SerialChannel channel;
     kvu::protocol::DeviceSession session(channel);
-    if (!channel.InitSerial(QString::fromStdString(sim.path)) || !channel.StartRecvThread()) {
+    if (!channel.initSerial(QString::fromStdString(sim.path)) || !channel.startRecvThread()) {
         std::fprintf(stderr, "cannot open %s\n", sim.path.c_str());
         stopSim(sim);
         return 1;
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
     const long after = otherThreadsWakeups();
 
-    channel.StopRecvThread();
+    channel.stopRecvThread();
     stopSim(sim);
 
     const Stats c = summarise(connectSamples), w = summarise(writeSamples);

@@ -54,8 +54,8 @@ class SupervisorTest : public ::testing::Test {
     // The port is free again when another open succeeds (the line allows one holder).
     bool portIsFree() {
         SerialChannel probe;
-        const bool opened = probe.InitSerial(QString::fromStdString(device_->slavePath()));
-        probe.UninitSerial();
+        const bool opened = probe.initSerial(QString::fromStdString(device_->slavePath()));
+        probe.uninitSerial();
         return opened;
     }
 
@@ -66,7 +66,7 @@ TEST_F(SupervisorTest, ConnectsAndHoldsIdentityAndProfiles) {
     startDevice();
     ConnectionSupervisor link(deviceFinder(), kShort);
     test::LogCapture log;
-    const ConnectResult result = link.ComPortOpenProcess();
+    const ConnectResult result = link.connect();
     ASSERT_EQ(result.outcome, ConnectOutcome::Connected);
     EXPECT_TRUE(link.linkUp());
     EXPECT_TRUE(link.channel().isOpen());
@@ -76,8 +76,8 @@ TEST_F(SupervisorTest, ConnectsAndHoldsIdentityAndProfiles) {
     EXPECT_EQ(id.version, "VER 3.2.1");
     EXPECT_EQ(id.mcuId, "MCUID 00AB12CD");
     EXPECT_EQ(id.serial, "KV000777");
-    EXPECT_EQ(link.session().profiles().wwan[1].strApn, "apn.two");
-    EXPECT_EQ(link.session().profiles().wifi.strSsid, "Plant WLAN");
+    EXPECT_EQ(link.session().profiles().wwan[1].apn, "apn.two");
+    EXPECT_EQ(link.session().profiles().wifi.ssid, "Plant WLAN");
     EXPECT_TRUE(log.contains(spdlog::level::info,
                              "CKVUUtilityDlg::ComPortOpenProcess [" + device_->slavePath() + "]"));
     EXPECT_EQ(device_->received(), (std::vector<std::string>{"ver\r", "serial\r", "get\r"}));
@@ -89,7 +89,7 @@ TEST_F(SupervisorTest, ConnectsAndHoldsIdentityAndProfiles) {
 TEST_F(SupervisorTest, NoPortTriesNothing) {
     ConnectionSupervisor link([](QString&) { return false; }, kShort);
     test::LogCapture log;
-    EXPECT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::NoPort);
+    EXPECT_EQ(link.connect().outcome, ConnectOutcome::NoPort);
     EXPECT_TRUE(log.lines().empty());
     EXPECT_FALSE(link.channel().isOpen());
 }
@@ -103,7 +103,7 @@ TEST_F(SupervisorTest, PortThatCannotBeOpenedIsReportedEveryAttempt) {
     ConnectionSupervisor link(fixedPortFinder(notATty), kShort);
     test::LogCapture log;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const ConnectResult result = link.ComPortOpenProcess();
+        const ConnectResult result = link.connect();
         EXPECT_EQ(result.outcome, ConnectOutcome::OpenFailed);
         EXPECT_FALSE(result.permissionDenied);
         EXPECT_FALSE(link.linkUp());
@@ -138,7 +138,7 @@ TEST_F(SupervisorTest, UnansweredFirstQuestionsReleaseThePort) {
         SCOPED_TRACE(c.name);
         startDevice(c.faults);
         ConnectionSupervisor link(deviceFinder(), kShort);
-        const ConnectResult result = link.ComPortOpenProcess();
+        const ConnectResult result = link.connect();
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_FALSE(link.linkUp());
         EXPECT_FALSE(link.channel().isOpen());
@@ -151,7 +151,7 @@ TEST_F(SupervisorTest, UnansweredFirstQuestionsReleaseThePort) {
         }
         std::string error;
         ASSERT_TRUE(device_->setFaults({}, error)) << error;
-        EXPECT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::Connected);
+        EXPECT_EQ(link.connect().outcome, ConnectOutcome::Connected);
         link.disconnect();
         device_.reset();
     }
@@ -162,7 +162,7 @@ TEST_F(SupervisorTest, LossNoticeNamesItsLinkAndStaleNoticesAreIgnored) {
     ConnectionSupervisor link(deviceFinder(), kShort);
     std::atomic<std::uint64_t> noticed{0};
     link.setLossNotice([&](std::uint64_t linkNo) { noticed = linkNo; });
-    ASSERT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::Connected);
+    ASSERT_EQ(link.connect().outcome, ConnectOutcome::Connected);
     const std::uint64_t first = link.linkNo();
 
     device_->hangUp();
@@ -170,16 +170,16 @@ TEST_F(SupervisorTest, LossNoticeNamesItsLinkAndStaleNoticesAreIgnored) {
         std::this_thread::sleep_for(10ms);
     }
     ASSERT_EQ(noticed.load(), first);
-    EXPECT_FALSE(link.OnCloseKvuSerial(first + 1));  // no such link
+    EXPECT_FALSE(link.onLinkLost(first + 1));  // no such link
     EXPECT_TRUE(link.linkUp());
-    EXPECT_TRUE(link.OnCloseKvuSerial(first));
+    EXPECT_TRUE(link.onLinkLost(first));
     EXPECT_FALSE(link.linkUp());
-    EXPECT_FALSE(link.OnCloseKvuSerial(first));  // delivered twice: already handled
+    EXPECT_FALSE(link.onLinkLost(first));  // delivered twice: already handled
 
     ASSERT_TRUE(device_->replug());
-    ASSERT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::Connected);
+    ASSERT_EQ(link.connect().outcome, ConnectOutcome::Connected);
     EXPECT_GT(link.linkNo(), first);
-    EXPECT_FALSE(link.OnCloseKvuSerial(first));  // the old link's notice, late
+    EXPECT_FALSE(link.onLinkLost(first));  // the old link's notice, late
     EXPECT_TRUE(link.linkUp());
 }
 
@@ -188,7 +188,7 @@ TEST_F(SupervisorTest, LossNoticeNamesItsLinkAndStaleNoticesAreIgnored) {
 TEST_F(SupervisorTest, EachAttemptStartsFromAnEmptyIdentity) {
     startDevice();
     ConnectionSupervisor link(deviceFinder(), kShort);
-    ASSERT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::Connected);
+    ASSERT_EQ(link.connect().outcome, ConnectOutcome::Connected);
     ASSERT_EQ(link.session().identity().mcuId, "MCUID 00AB12CD");
     link.disconnect();
 
@@ -201,7 +201,7 @@ TEST_F(SupervisorTest, EachAttemptStartsFromAnEmptyIdentity) {
     std::string error;
     ASSERT_TRUE(device_->start(error)) << error;
     test::LogCapture log;
-    ASSERT_EQ(link.ComPortOpenProcess().outcome, ConnectOutcome::Connected);
+    ASSERT_EQ(link.connect().outcome, ConnectOutcome::Connected);
     const protocol::DeviceIdentity id = link.session().identity();
     EXPECT_EQ(id.version.toStdString(), "VER 4.0.0");
     EXPECT_EQ(id.mcuId.toStdString(), "");

@@ -39,14 +39,14 @@ DeviceProfiles profilesToWrite() {
     DeviceProfiles p;
     for (int i = 0; i < kWwanCount; ++i) {
         const QString n = QString::number(i + 1);
-        p.wwan[i] = {.strApn = "internet" + n,
-                     .strUserName = "op" + n,
-                     .strPassword = "secret" + n,
-                     .strPdpType = "0",
-                     .strAuthType = "2"};
+        p.wwan[i] = {.apn = "internet" + n,
+                     .userName = "op" + n,
+                     .password = "secret" + n,
+                     .pdpType = "0",
+                     .authType = "2"};
     }
-    p.wwan[0].strPassword = kCanaryPassword;
-    p.wwan[2].strUserName.clear();  // an empty value still goes out
+    p.wwan[0].password = kCanaryPassword;
+    p.wwan[2].userName.clear();  // an empty value still goes out
     p.wifi = {"Site WLAN", "1", "0", kCanaryPassphrase};
     return p;
 }
@@ -73,8 +73,8 @@ class DeviceSessionTest : public ::testing::Test {
         ASSERT_TRUE(device_->start(error)) << error;
         channel_.setLinkLostHook([this] { ++linkLost_; });
         session_ = std::make_unique<DeviceSession>(channel_, ExchangeTimeouts{kReply, kFlash});
-        ASSERT_TRUE(channel_.InitSerial(QString::fromStdString(device_->slavePath())));
-        ASSERT_TRUE(channel_.StartRecvThread());
+        ASSERT_TRUE(channel_.initSerial(QString::fromStdString(device_->slavePath())));
+        ASSERT_TRUE(channel_.startRecvThread());
     }
 
     void setFaults(const sim::Faults& faults) {
@@ -83,7 +83,7 @@ class DeviceSessionTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        channel_.StopRecvThread();
+        channel_.stopRecvThread();
         if (device_)
             device_->stop();
     }
@@ -99,9 +99,9 @@ class DeviceSessionTest : public ::testing::Test {
 
 TEST_F(DeviceSessionTest, ConnectSequenceReadsIdentityAndAllProfiles) {
     startDevice();
-    ASSERT_TRUE(session_->QueryKvuVer());
+    ASSERT_TRUE(session_->queryVersion());
     QString error;
-    ASSERT_TRUE(session_->get_APN_WIFI_info(error));
+    ASSERT_TRUE(session_->readAll(error));
     EXPECT_TRUE(error.isEmpty());
 
     EXPECT_EQ(device_->received(), (std::vector<std::string>{"ver\r", "serial\r", "get\r"}));
@@ -111,11 +111,11 @@ TEST_F(DeviceSessionTest, ConnectSequenceReadsIdentityAndAllProfiles) {
     EXPECT_EQ(id.serial, "KV123456");
 
     const DeviceProfiles p = session_->profiles();
-    EXPECT_EQ(p.wwan[1].strApn, "apn2.example");
-    EXPECT_EQ(p.wwan[1].strUserName, "user 2");  // embedded space arrives whole
-    EXPECT_EQ(p.wwan[3].strPassword, "pw4");
-    EXPECT_EQ(p.wwan[3].strAuthType, "1");
-    EXPECT_EQ(p.wwan[3].strPdpType, "2");
+    EXPECT_EQ(p.wwan[1].apn, "apn2.example");
+    EXPECT_EQ(p.wwan[1].userName, "user 2");  // embedded space arrives whole
+    EXPECT_EQ(p.wwan[3].password, "pw4");
+    EXPECT_EQ(p.wwan[3].authType, "1");
+    EXPECT_EQ(p.wwan[3].pdpType, "2");
     EXPECT_EQ(p.wifi, (WifiProfile{"Field Net", "1", "0", "passphrase-1"}));
 
     EXPECT_TRUE(log_.contains(spdlog::level::info, "CKVUUtilityDlg::QueryKvuVer"));
@@ -131,7 +131,7 @@ TEST_F(DeviceSessionTest, WriteSendsTheTwentyFourLinesThenCommits) {
     startDevice();
     session_->setProfiles(profilesToWrite());
     QString error;
-    ASSERT_TRUE(session_->set_APN_WIFI_info(error)) << error.toStdString();
+    ASSERT_TRUE(session_->writeAll(error)) << error.toStdString();
     ASSERT_TRUE(session_->commitProfiles(error)) << error.toStdString();
 
     const std::vector<std::string> expected = {"set 1 apn internet1\r",
@@ -174,11 +174,11 @@ TEST_F(DeviceSessionTest, SecretsNeverReachTheLogAtAnyLevel) {
     startDevice();
     session_->setProfiles(profilesToWrite());
     QString error;
-    ASSERT_TRUE(session_->set_APN_WIFI_info(error));
+    ASSERT_TRUE(session_->writeAll(error));
     // Read the secrets back too, so they pass through the receive buffer and the parser.
-    ASSERT_TRUE(session_->get_APN_WIFI_info(error));
-    ASSERT_EQ(session_->profiles().wwan[0].strPassword, kCanaryPassword);
-    ASSERT_EQ(session_->profiles().wifi.strPassphrase, kCanaryPassphrase);
+    ASSERT_TRUE(session_->readAll(error));
+    ASSERT_EQ(session_->profiles().wwan[0].password, kCanaryPassword);
+    ASSERT_EQ(session_->profiles().wifi.passphrase, kCanaryPassphrase);
     ASSERT_GT(log_.lines().size(), 50u);  // debug echoes were written
     EXPECT_FALSE(log_.anyContains(kCanaryPassword));
     EXPECT_FALSE(log_.anyContains(kCanaryPassphrase));
@@ -191,7 +191,7 @@ TEST_F(DeviceSessionTest, NegativeRepliesEndEachTransactionWithItsErrorText) {
 
     setFaults(errorOn("get"));
     const DeviceProfiles before = session_->profiles();
-    EXPECT_FALSE(session_->get_APN_WIFI_info(error));
+    EXPECT_FALSE(session_->readAll(error));
     EXPECT_EQ(error, port() + " Reload Error.");
     EXPECT_EQ(session_->profiles(), before);
     EXPECT_TRUE(log_.contains(spdlog::level::err,
@@ -199,7 +199,7 @@ TEST_F(DeviceSessionTest, NegativeRepliesEndEachTransactionWithItsErrorText) {
 
     setFaults(errorOn("fe"));
     error.clear();
-    EXPECT_FALSE(session_->fe_APN_WIFI_info(error));
+    EXPECT_FALSE(session_->erase(error));
     EXPECT_EQ(error, port() + " Erase Error.");
 
     setFaults(errorOn("fw"));
@@ -209,7 +209,7 @@ TEST_F(DeviceSessionTest, NegativeRepliesEndEachTransactionWithItsErrorText) {
 
     // A refused serial query is not judged: the version query still succeeds, serial empty.
     setFaults(errorOn("serial"));
-    EXPECT_TRUE(session_->QueryKvuVer());
+    EXPECT_TRUE(session_->queryVersion());
     EXPECT_TRUE(session_->identity().serial.isEmpty());
     EXPECT_EQ(linkLost_, 0);
 }
@@ -220,7 +220,7 @@ TEST_F(DeviceSessionTest, RefusedPasswordOfWwan2StopsTheWriteThere) {
     session_->setProfiles(profilesToWrite());
     device_->clearReceived();
     QString error;
-    EXPECT_FALSE(session_->set_APN_WIFI_info(error));
+    EXPECT_FALSE(session_->writeAll(error));
     EXPECT_EQ(error, port() + " Write Error.");
     const auto got = device_->received();
     ASSERT_EQ(got.size(), 8u);  // lines 1 to 8 went out, 9 to 24 did not
@@ -239,10 +239,10 @@ TEST_F(DeviceSessionTest, UnansweredCommandsFailWithinTheirBound) {
         std::chrono::milliseconds bound;
     };
     const Case cases[] = {
-        {"ver", [&](QString&) { return session_->QueryKvuVer(); }, kReply},
-        {"get", [&](QString& e) { return session_->get_APN_WIFI_info(e); }, kReply},
-        {"set", [&](QString& e) { return session_->set_APN_WIFI_info(e); }, kReply},
-        {"fe", [&](QString& e) { return session_->fe_APN_WIFI_info(e); }, kFlash},
+        {"ver", [&](QString&) { return session_->queryVersion(); }, kReply},
+        {"get", [&](QString& e) { return session_->readAll(e); }, kReply},
+        {"set", [&](QString& e) { return session_->writeAll(e); }, kReply},
+        {"fe", [&](QString& e) { return session_->erase(e); }, kFlash},
         {"fw", [&](QString& e) { return session_->commitProfiles(e); }, kFlash},
     };
     setFaults(faults([](sim::Faults& f) { f.silentAll = true; }));
@@ -262,7 +262,7 @@ TEST_F(DeviceSessionTest, UnansweredCommandsFailWithinTheirBound) {
 
 TEST_F(DeviceSessionTest, ErrorToTheVersionQueryIsNeverAnAnswer) {
     startDevice(errorOn("ver"));
-    EXPECT_FALSE(session_->QueryKvuVer());
+    EXPECT_FALSE(session_->queryVersion());
     EXPECT_EQ(device_->received(), std::vector<std::string>{"ver\r"});
     EXPECT_TRUE(log_.contains(spdlog::level::err, "CKVUUtilityDlg::QueryKvuVer " +
                                                       port().toStdString() + " Write Error."));
@@ -276,7 +276,7 @@ TEST_F(DeviceSessionTest, HangUpDuringAnExchangeFailsAtOnceWithOneLossNotice) {
     });
     QString error;
     const auto start = Clock::now();
-    EXPECT_FALSE(session_->get_APN_WIFI_info(error));
+    EXPECT_FALSE(session_->readAll(error));
     const auto took = Clock::now() - start;
     unplug.join();
     EXPECT_LT(took, kReply);  // ended by the loss, not by the time-out
@@ -289,7 +289,7 @@ TEST_F(DeviceSessionTest, HangUpDuringAnExchangeFailsAtOnceWithOneLossNotice) {
     EXPECT_EQ(linkLost_, 1);
     EXPECT_FALSE(channel_.isOpen());
     // Later transactions fail at once without a second notice.
-    EXPECT_FALSE(session_->fe_APN_WIFI_info(error));
+    EXPECT_FALSE(session_->erase(error));
     EXPECT_EQ(linkLost_, 1);
 }
 
@@ -313,14 +313,14 @@ TEST_F(DeviceSessionTest, AwkwardButValidRepliesAreUnderstood) {
         setFaults(c.faults);
         session_->setProfiles({});
         QString error;
-        ASSERT_TRUE(session_->get_APN_WIFI_info(error)) << error.toStdString();
-        EXPECT_EQ(session_->profiles().wwan[2].strUserName, "user 3");
-        EXPECT_EQ(session_->profiles().wifi.strPassphrase, "passphrase-1");
-        ASSERT_TRUE(session_->QueryKvuVer());
+        ASSERT_TRUE(session_->readAll(error)) << error.toStdString();
+        EXPECT_EQ(session_->profiles().wwan[2].userName, "user 3");
+        EXPECT_EQ(session_->profiles().wifi.passphrase, "passphrase-1");
+        ASSERT_TRUE(session_->queryVersion());
         EXPECT_EQ(session_->identity().mcuId, "MCUID 0042ABCD");
 
         DeviceProfiles p = session_->profiles();
-        ASSERT_TRUE(session_->set_APN_WIFI_info(error))
+        ASSERT_TRUE(session_->writeAll(error))
             << error.toStdString() << " at " << channel_.currentCommand().toStdString() << " buf["
             << channel_.receiveBuffer().toStdString() << "]";
         ASSERT_TRUE(session_->commitProfiles(error)) << error.toStdString();
@@ -338,9 +338,9 @@ TEST_F(DeviceSessionTest, ValuesEndingInErrorSurviveRepliesWrittenLineByLine) {
         void (*change)(DeviceProfiles&);
     };
     const Position positions[] = {
-        {"first line", [](DeviceProfiles& p) { p.wwan[0].strApn = "fooERROR"; }},
-        {"middle line", [](DeviceProfiles& p) { p.wwan[2].strUserName = "ERROR"; }},
-        {"24th line", [](DeviceProfiles& p) { p.wifi.strPassphrase = "NOERROR"; }},
+        {"first line", [](DeviceProfiles& p) { p.wwan[0].apn = "fooERROR"; }},
+        {"middle line", [](DeviceProfiles& p) { p.wwan[2].userName = "ERROR"; }},
+        {"24th line", [](DeviceProfiles& p) { p.wifi.passphrase = "NOERROR"; }},
     };
     struct Mode {
         const char* name;
@@ -362,14 +362,14 @@ TEST_F(DeviceSessionTest, ValuesEndingInErrorSurviveRepliesWrittenLineByLine) {
             QString error;
             // The set lines' echoes, the one with the value ending in ERROR among them.
             setFaults(mode.faults);
-            ASSERT_TRUE(session_->set_APN_WIFI_info(error))
+            ASSERT_TRUE(session_->writeAll(error))
                 << error.toStdString() << " at " << channel_.currentCommand().toStdString();
-            EXPECT_EQ(device_->state().wwan[0].apn, values.wwan[0].strApn.toStdString());
-            EXPECT_EQ(device_->state().wwan[2].user, values.wwan[2].strUserName.toStdString());
-            EXPECT_EQ(device_->state().wifi.pw, values.wifi.strPassphrase.toStdString());
+            EXPECT_EQ(device_->state().wwan[0].apn, values.wwan[0].apn.toStdString());
+            EXPECT_EQ(device_->state().wwan[2].user, values.wwan[2].userName.toStdString());
+            EXPECT_EQ(device_->state().wifi.pw, values.wifi.passphrase.toStdString());
 
             session_->setProfiles({});
-            ASSERT_TRUE(session_->get_APN_WIFI_info(error)) << error.toStdString();
+            ASSERT_TRUE(session_->readAll(error)) << error.toStdString();
             EXPECT_EQ(session_->profiles(), values);
         }
     }
@@ -379,9 +379,9 @@ TEST_F(DeviceSessionTest, ValuesEndingInErrorSurviveRepliesWrittenLineByLine) {
         f.errorOn = {{"get", false}, {"set 1 apn", false}};
     }));
     QString error;
-    EXPECT_FALSE(session_->get_APN_WIFI_info(error));
+    EXPECT_FALSE(session_->readAll(error));
     EXPECT_EQ(error, port() + " Reload Error.");
-    EXPECT_FALSE(session_->set_APN_WIFI_info(error));
+    EXPECT_FALSE(session_->writeAll(error));
     EXPECT_EQ(error, port() + " Write Error.");
     EXPECT_EQ(linkLost_, 0);
 }
@@ -390,15 +390,15 @@ TEST_F(DeviceSessionTest, BabblingDeviceCannotHangOrFloodTheHost) {
     startDevice(faults([](sim::Faults& f) { f.babble = true; }));
     QString error;
     const auto start = Clock::now();
-    session_->get_APN_WIFI_info(error);  // may or may not make sense of the junk
+    session_->readAll(error);  // may or may not make sense of the junk
     EXPECT_LT(Clock::now() - start, kReply + 700ms);
     std::this_thread::sleep_for(300ms);
     EXPECT_LE(channel_.receiveBuffer().size(), SerialChannel::kReceiveCap);
     // Once the device calms down the link works normally again.
     setFaults({});
     std::this_thread::sleep_for(100ms);
-    ASSERT_TRUE(session_->get_APN_WIFI_info(error)) << error.toStdString();
-    EXPECT_EQ(session_->profiles().wwan[0].strApn, "apn1.example");
+    ASSERT_TRUE(session_->readAll(error)) << error.toStdString();
+    EXPECT_EQ(session_->profiles().wwan[0].apn, "apn1.example");
 }
 
 }  // namespace

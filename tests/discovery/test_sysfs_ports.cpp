@@ -1,4 +1,4 @@
-// The Linux enumerator and EnumKVUCommPort on sysfs look-alikes built per test.
+// The Linux enumerator and enumerate on sysfs look-alikes built per test.
 #include "discovery/com_list.h"
 #include "discovery/sysfs_ports.h"
 #include "tests/discovery/sysfs_tree.h"
@@ -101,7 +101,7 @@ TEST_P(SysfsPorts, SpellsTheIdsAndJudgesThePort) {
     const bool added = c.outcome == Outcome::Added;
     QStringList list{"kept"};
     LogCapture log;
-    EXPECT_EQ(CGetComList::EnumKVUCommPort(list, tree.sysRoot(), tree.devRoot()), added ? 1 : 0);
+    EXPECT_EQ(KvuPortList::enumerate(list, tree.sysRoot(), tree.devRoot()), added ? 1 : 0);
     const QStringList expected =
         added ? QStringList{"kept", tree.port("ttyACM0")} : QStringList{"kept"};
     EXPECT_EQ(list, expected);
@@ -128,7 +128,7 @@ TEST(SysfsPortsTree, TwoDevicesAreBothFoundInNameOrder) {
 
     QStringList list;
     LogCapture log;
-    EXPECT_EQ(CGetComList::EnumKVUCommPort(list, tree.sysRoot(), tree.devRoot()), 2);
+    EXPECT_EQ(KvuPortList::enumerate(list, tree.sysRoot(), tree.devRoot()), 2);
     EXPECT_EQ(list, (QStringList{tree.port("ttyACM0"), tree.port("ttyACM1")}));
     EXPECT_EQ(log.texts(), (Lines{"Add " + tree.port("ttyACM0").toStdString(),
                                   "Add " + tree.port("ttyACM1").toStdString()}));
@@ -144,7 +144,7 @@ TEST(SysfsPortsTree, PlainAndVirtualTtysAreLeftOut) {
     EXPECT_TRUE(enumerateSysfsSerialPorts(tree.sysRoot(), tree.devRoot()).empty());
     QStringList list;
     LogCapture log;
-    EXPECT_EQ(CGetComList::EnumKVUCommPort(list, tree.sysRoot(), tree.devRoot()), 0);
+    EXPECT_EQ(KvuPortList::enumerate(list, tree.sysRoot(), tree.devRoot()), 0);
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(log.texts().empty());
 }
@@ -163,7 +163,7 @@ TEST(SysfsPortsTree, DeviceStraightIntoTheComputerIsNotFound) {
 
     QStringList list;
     LogCapture log;
-    EXPECT_EQ(CGetComList::EnumKVUCommPort(list, tree.sysRoot(), tree.devRoot()), 0);
+    EXPECT_EQ(KvuPortList::enumerate(list, tree.sysRoot(), tree.devRoot()), 0);
     EXPECT_TRUE(list.isEmpty());
     EXPECT_TRUE(log.texts().empty());
 }
@@ -182,7 +182,7 @@ TEST(SysfsPortsTree, LinksLeadingOutOfTheRootAreNotFollowed) {
     ASSERT_EQ(enumerateSysfsSerialPorts(elsewhere.sysRoot(), elsewhere.devRoot()).size(), 1u);
     EXPECT_TRUE(enumerateSysfsSerialPorts(tree.sysRoot(), tree.devRoot()).empty());
     QStringList list;
-    EXPECT_EQ(CGetComList::EnumKVUCommPort(list, tree.sysRoot(), tree.devRoot()), 0);
+    EXPECT_EQ(KvuPortList::enumerate(list, tree.sysRoot(), tree.devRoot()), 0);
     EXPECT_TRUE(list.isEmpty());
 }
 
@@ -194,7 +194,7 @@ TEST(SysfsPortsTree, NoTtyClassMeansTheEnumerationCannotStart) {
     EXPECT_TRUE(enumerateSysfsSerialPorts(missing, tree.devRoot()).empty());
     QStringList list{"kept"};
     LogCapture log;
-    EXPECT_EQ(CGetComList::EnumKVUCommPort(list, missing, tree.devRoot()), 0);
+    EXPECT_EQ(KvuPortList::enumerate(list, missing, tree.devRoot()), 0);
     EXPECT_EQ(list, QStringList{"kept"});
     EXPECT_EQ(log.texts(), Lines{"CGetComList::EnumKVUCommPort SetupDiGetClassDevs fail"});
     EXPECT_EQ(log.lines().at(0).level, spdlog::level::debug);

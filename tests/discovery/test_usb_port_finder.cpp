@@ -16,11 +16,11 @@ const QString kHub = QString(SysfsTree::kRootHub) + "/1-1";
 
 PortEnumerator treeEnumerator(const SysfsTree& tree) {
     return [&tree](QStringList& ports) {
-        return CGetComList::EnumKVUCommPort(ports, tree.sysRoot(), tree.devRoot());
+        return KvuPortList::enumerate(ports, tree.sysRoot(), tree.devRoot());
     };
 }
 
-TEST(GetKvuComPort, NoDeviceLeavesThePortAndLogsOnlyItsEntry) {
+TEST(findKvuPort, NoDeviceLeavesThePortAndLogsOnlyItsEntry) {
     SysfsTree tree;
     tree.usbDevice(SysfsTree::kRootHub, "1d6b", "0002", "0515");
     tree.otherTty("platform/serial8250/tty/ttyS0", "ttyS0");
@@ -28,7 +28,7 @@ TEST(GetKvuComPort, NoDeviceLeavesThePortAndLogsOnlyItsEntry) {
     QStringList ports{"stale"};
     QString port = "unchanged";
     test::LogCapture log;
-    EXPECT_FALSE(GetKvuComPort(ports, port, treeEnumerator(tree)));
+    EXPECT_FALSE(findKvuPort(ports, port, treeEnumerator(tree)));
     EXPECT_EQ(port, "unchanged");
     EXPECT_TRUE(ports.isEmpty());  // filled anew by each discovery
     ASSERT_EQ(log.lines().size(), 1u);
@@ -36,7 +36,7 @@ TEST(GetKvuComPort, NoDeviceLeavesThePortAndLogsOnlyItsEntry) {
     EXPECT_EQ(log.lines()[0].text, "CKVUUtilityDlg::GetKvuComPort");
 }
 
-TEST(GetKvuComPort, TwoDevicesTakeTheFirstAndCountBoth) {
+TEST(findKvuPort, TwoDevicesTakeTheFirstAndCountBoth) {
     SysfsTree tree;
     tree.usbDevice(SysfsTree::kRootHub, "1d6b", "0002", "0515");
     tree.usbDevice(kHub, "1a40", "0201", "0100");

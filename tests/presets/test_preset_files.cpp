@@ -22,15 +22,13 @@ using test::put;
 
 // Fields in record order: APN, user name, password, PDP type, authentication type.
 std::string str(const WwanProfile& p) {
-    return (QStringList{p.strApn, p.strUserName, p.strPassword, p.strPdpType, p.strAuthType})
+    return (QStringList{p.apn, p.userName, p.password, p.pdpType, p.authType})
         .join(u'|')
         .toStdString();
 }
 // SSID, security, key format, passphrase.
 std::string str(const WifiProfile& p) {
-    return (QStringList{p.strSsid, p.strSecurity, p.strKeyFormat, p.strPassphrase})
-        .join(u'|')
-        .toStdString();
+    return (QStringList{p.ssid, p.security, p.keyFormat, p.passphrase}).join(u'|').toStdString();
 }
 
 const WwanProfile kOldWwan{"old-apn", "old-user", "old-pw", "2", "2"};
@@ -78,7 +76,7 @@ TEST_F(PresetFiles, SectionExistsOnlyWithExactCaseWithinTheNameList) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString p = c.bytes.isEmpty() ? path("none.all") : file(c.bytes);
-        EXPECT_EQ(IsSectionExist(c.section, p), c.exists);
+        EXPECT_EQ(sectionExists(c.section, p), c.exists);
     }
 }
 
@@ -159,11 +157,11 @@ TEST_F(PresetFiles, ReadWwanPresetChecksValuesAndReplacesEveryField) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WwanProfile record = kOldWwan;
-        EXPECT_EQ(ReadWwanPreset(c.nNo, file(c.bytes), c.bAll, record), c.loaded);
+        EXPECT_EQ(readWwanPreset(c.nNo, file(c.bytes), c.bAll, record), c.loaded);
         EXPECT_EQ(str(record), str(c.expected));
     }
     WwanProfile record = kOldWwan;
-    EXPECT_FALSE(ReadWwanPreset(0, path("missing.wwan"), false, record));
+    EXPECT_FALSE(readWwanPreset(0, path("missing.wwan"), false, record));
     EXPECT_EQ(str(record), str(kOldWwan));
 }
 
@@ -189,7 +187,7 @@ TEST_F(PresetFiles, ReadWifiPresetChecksValues) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WifiProfile record = kOldWifi;
-        EXPECT_EQ(ReadWifiPreset(file(c.bytes), record), c.loaded);
+        EXPECT_EQ(readWifiPreset(file(c.bytes), record), c.loaded);
         EXPECT_EQ(str(record), str(c.expected));
     }
 }
@@ -200,8 +198,8 @@ TEST_F(PresetFiles, LoadWritesOnlyItsFirstLogLine) {
     kvu::test::LogCapture log;
     WwanProfile wwan;
     WifiProfile wifi;
-    EXPECT_FALSE(ReadWwanPreset(2, p, false, wwan));
-    EXPECT_FALSE(ReadWifiPreset(p, wifi));
+    EXPECT_FALSE(readWwanPreset(2, p, false, wwan));
+    EXPECT_FALSE(readWifiPreset(p, wifi));
     EXPECT_EQ(log.texts(), (std::vector<std::string>{"Load WWAN Preset 3 [" + shown + "]",
                                                      "Load WiFi Preset [" + shown + "]"}));
     for (const auto& line : log.lines()) {
@@ -214,10 +212,10 @@ TEST_F(PresetFiles, SaveLogsEveryValueWithSecretsMasked) {
     const std::string shown = p.toStdString();
     kvu::test::LogCapture log;
     QString error;
-    ASSERT_TRUE(WriteWwanPreset(1, p, true, {"apn", "user", "pw", "2", "1"}, error));
-    ASSERT_TRUE(WriteWwanPreset(2, p, true, {"apn", "user", "", "0", "0"}, error));
-    ASSERT_TRUE(WriteWifiPreset(p, {"ap", "1", "0", "phrase"}, error));
-    ASSERT_TRUE(WriteWifiPreset(p, {"ap", "1", "0", ""}, error));
+    ASSERT_TRUE(writeWwanPreset(1, p, true, {"apn", "user", "pw", "2", "1"}, error));
+    ASSERT_TRUE(writeWwanPreset(2, p, true, {"apn", "user", "", "0", "0"}, error));
+    ASSERT_TRUE(writeWifiPreset(p, {"ap", "1", "0", "phrase"}, error));
+    ASSERT_TRUE(writeWifiPreset(p, {"ap", "1", "0", ""}, error));
     EXPECT_EQ(log.texts(), (std::vector<std::string>{
                                "Save WWAN Preset 2 [" + shown + "]",
                                "Save WWAN 2 APN apn",
@@ -260,18 +258,18 @@ TEST_F(PresetFiles, NewFilesHoldTheKeysInOrderWithCrLf) {
         raw("SSID=office-ap\r\nPASSPHRASE=\r\nSECURITY=1\r\nPWTYPE=0\r\n");
     QString error;
 
-    ASSERT_TRUE(WriteWwanPreset(2, path("p.wwan"), false, first, error));
+    ASSERT_TRUE(writeWwanPreset(2, path("p.wwan"), false, first, error));
     EXPECT_EQ(contents(path("p.wwan")), "[WWAN]\r\n" + wwanSection);
 
-    ASSERT_TRUE(WriteWifiPreset(path("p.wifi"), wifi, error));
+    ASSERT_TRUE(writeWifiPreset(path("p.wifi"), wifi, error));
     EXPECT_EQ(contents(path("p.wifi")), "[Wi-Fi]\r\n" + wifiSection);
 
     const QString all = path("p.all");
-    ASSERT_TRUE(WriteWwanPreset(0, all, true, first, error));
+    ASSERT_TRUE(writeWwanPreset(0, all, true, first, error));
     for (int nNo = 1; nNo < kWwanCount; ++nNo) {
-        ASSERT_TRUE(WriteWwanPreset(nNo, all, true, empty, error));
+        ASSERT_TRUE(writeWwanPreset(nNo, all, true, empty, error));
     }
-    ASSERT_TRUE(WriteWifiPreset(all, wifi, error));
+    ASSERT_TRUE(writeWifiPreset(all, wifi, error));
     EXPECT_EQ(contents(all), "[WWAN1]\r\n" + wwanSection + "[WWAN2]\r\n" + emptySection +
                                  "[WWAN3]\r\n" + emptySection + "[WWAN4]\r\n" + emptySection +
                                  "[Wi-Fi]\r\n" + wifiSection);
@@ -284,15 +282,15 @@ TEST_F(PresetFiles, WwanPresetSavedIntoAnAllFileAddsItsSectionAndLoads) {
     const QString p = file(all, "p.all");
     const WwanProfile saved{"internet", "op", "pw", "1", "2"};
     QString error;
-    ASSERT_TRUE(WriteWwanPreset(0, p, false, saved, error)) << error.toStdString();
+    ASSERT_TRUE(writeWwanPreset(0, p, false, saved, error)) << error.toStdString();
     EXPECT_EQ(contents(p), all + raw("\r\n[WWAN]\r\nAPN=internet\r\nUSERNAME=op\r\nPASSWORD=pw\r\n"
                                      "AUTHTYPE=2\r\nPDPTYPE=1\r\n"));
 
     WwanProfile loaded;
-    ASSERT_TRUE(ReadWwanPreset(2, p, false, loaded));
+    ASSERT_TRUE(readWwanPreset(2, p, false, loaded));
     EXPECT_EQ(str(loaded), str(saved));
-    ASSERT_TRUE(ReadWwanPreset(0, p, true, loaded));
-    EXPECT_EQ(loaded.strApn, "one");
+    ASSERT_TRUE(readWwanPreset(0, p, true, loaded));
+    EXPECT_EQ(loaded.apn, "one");
 }
 
 TEST_F(PresetFiles, AllFiveProfilesReadBackAsWritten) {
@@ -306,38 +304,38 @@ TEST_F(PresetFiles, AllFiveProfilesReadBackAsWritten) {
     const QString p = path("p.all");
     QString error;
     for (int nNo = 0; nNo < kWwanCount; ++nNo) {
-        ASSERT_TRUE(WriteWwanPreset(nNo, p, true, wwan[nNo], error)) << error.toStdString();
+        ASSERT_TRUE(writeWwanPreset(nNo, p, true, wwan[nNo], error)) << error.toStdString();
     }
-    ASSERT_TRUE(WriteWifiPreset(p, wifi, error)) << error.toStdString();
+    ASSERT_TRUE(writeWifiPreset(p, wifi, error)) << error.toStdString();
     EXPECT_TRUE(contents(p).startsWith("\xFF\xFE"));  // the CJK letter needs UTF-16LE
 
     for (int nNo = 0; nNo < kWwanCount; ++nNo) {
         SCOPED_TRACE(nNo);
         WwanProfile loaded = kOldWwan;
-        ASSERT_TRUE(ReadWwanPreset(nNo, p, true, loaded));
+        ASSERT_TRUE(readWwanPreset(nNo, p, true, loaded));
         EXPECT_EQ(str(loaded), str(wwan[nNo]));
     }
     WifiProfile loaded = kOldWifi;
-    ASSERT_TRUE(ReadWifiPreset(p, loaded));
+    ASSERT_TRUE(readWifiPreset(p, loaded));
     EXPECT_EQ(str(loaded), str(wifi));
 }
 
 TEST_F(PresetFiles, FailedSavesReturnFalseWithTheReason) {
     QString error;
     const QString inMissingFolder = path("missing/p.wifi");
-    EXPECT_FALSE(WriteWifiPreset(inMissingFolder, {"ap", "1", "0", ""}, error));
+    EXPECT_FALSE(writeWifiPreset(inMissingFolder, {"ap", "1", "0", ""}, error));
     EXPECT_TRUE(error.startsWith(QDir::toNativeSeparators(inMissingFolder) + ": "))
         << error.toStdString();
 
     const QByteArray old = raw("[WWAN]\r\nAPN=old\r\n");
     const QString p = file(old, "p.wwan");
     error.clear();
-    EXPECT_FALSE(WriteWwanPreset(0, p, false, {"new", "a\r\nPASSWORD=x", "", "0", "0"}, error));
+    EXPECT_FALSE(writeWwanPreset(0, p, false, {"new", "a\r\nPASSWORD=x", "", "0", "0"}, error));
     EXPECT_TRUE(error.contains("USERNAME")) << error.toStdString();
     EXPECT_EQ(contents(p), old);
 
     error.clear();
-    EXPECT_FALSE(WriteWwanPreset(4, p, true, kOldWwan, error));
+    EXPECT_FALSE(writeWwanPreset(4, p, true, kOldWwan, error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(contents(p), old);
 }

@@ -92,16 +92,16 @@ DeviceProfiles sampleProfiles() {
     for (int i = 0; i < kWwanCount; ++i) {
         const QString n = QString::number(i + 1);
         WwanProfile& w = p.wwan[static_cast<size_t>(i)];
-        w.strApn = "apn" + n;
-        w.strUserName = "user" + n;
-        w.strPassword = "secret" + n;
-        w.strPdpType = QString::number(i % 3);
-        w.strAuthType = QString::number((i + 1) % 3);
+        w.apn = "apn" + n;
+        w.userName = "user" + n;
+        w.password = "secret" + n;
+        w.pdpType = QString::number(i % 3);
+        w.authType = QString::number((i + 1) % 3);
     }
-    p.wifi.strSsid = QString::fromUtf8("Caf\xc3\xa9 Net");
-    p.wifi.strSecurity = "1";
-    p.wifi.strKeyFormat = "0";
-    p.wifi.strPassphrase = "wifi pass";
+    p.wifi.ssid = QString::fromUtf8("Caf\xc3\xa9 Net");
+    p.wifi.security = "1";
+    p.wifi.keyFormat = "0";
+    p.wifi.passphrase = "wifi pass";
     return p;
 }
 
@@ -119,18 +119,18 @@ TEST(WriteAllLines, TwentyFourLinesInSendOrderWithLogTexts) {
         const WwanProfile& w = p.wwan[static_cast<size_t>(i)];
         const std::string n = std::to_string(i + 1);
         const QString qn = QString::number(i + 1);
-        expected.push_back({"set " + qn + " apn " + w.strApn + "\r",
-                            "Write WWAN " + n + " APN " + w.strApn.toStdString()});
-        expected.push_back({"set " + qn + " user " + w.strUserName + "\r",
-                            "Write WWAN " + n + " username " + w.strUserName.toStdString()});
-        expected.push_back({"set " + qn + " pw " + w.strPassword + "\r",
-                            "Write WWAN " + n + " password ********"});
-        expected.push_back({"set " + qn + " auth " + w.strAuthType + "\r",
-                            "Write WWAN " + n + " Auth " + w.strAuthType.toStdString()});
-        expected.push_back({"set " + qn + " pdp " + w.strPdpType + "\r",
-                            "Write WWAN " + n + " PDP " + w.strPdpType.toStdString()});
+        expected.push_back({"set " + qn + " apn " + w.apn + "\r",
+                            "Write WWAN " + n + " APN " + w.apn.toStdString()});
+        expected.push_back({"set " + qn + " user " + w.userName + "\r",
+                            "Write WWAN " + n + " username " + w.userName.toStdString()});
+        expected.push_back(
+            {"set " + qn + " pw " + w.password + "\r", "Write WWAN " + n + " password ********"});
+        expected.push_back({"set " + qn + " auth " + w.authType + "\r",
+                            "Write WWAN " + n + " Auth " + w.authType.toStdString()});
+        expected.push_back({"set " + qn + " pdp " + w.pdpType + "\r",
+                            "Write WWAN " + n + " PDP " + w.pdpType.toStdString()});
     }
-    expected.push_back({"set w ssid " + p.wifi.strSsid + "\r", "Write WiFi SSID Caf\xc3\xa9 Net"});
+    expected.push_back({"set w ssid " + p.wifi.ssid + "\r", "Write WiFi SSID Caf\xc3\xa9 Net"});
     expected.push_back({"set w sec 1\r", "Write WiFi security 1"});
     expected.push_back({"set w pw_type 0\r", "Write WiFi key_fmt 0"});
     expected.push_back({"set w pw wifi pass\r", "Write WiFi passphrase ********"});
@@ -146,7 +146,7 @@ TEST(WriteAllLines, NoSecretReachesTheLogMessages) {
     const DeviceProfiles p = sampleProfiles();
     for (const SetLine& line : writeAllLines(p)) {
         for (const WwanProfile& w : p.wwan) {
-            EXPECT_EQ(line.logMessage.find(w.strPassword.toStdString()), std::string::npos)
+            EXPECT_EQ(line.logMessage.find(w.password.toStdString()), std::string::npos)
                 << line.logMessage;
         }
         EXPECT_EQ(line.logMessage.find("wifi pass"), std::string::npos) << line.logMessage;

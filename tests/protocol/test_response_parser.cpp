@@ -243,16 +243,16 @@ DeviceProfiles sampleProfiles() {
     for (int i = 0; i < kWwanCount; ++i) {
         const QString n = QString::number(i + 1);
         WwanProfile& w = p.wwan[static_cast<size_t>(i)];
-        w.strApn = "apn.net" + n;
-        w.strUserName = "user " + n;
-        w.strPassword = "pw" + n + " x";
-        w.strAuthType = QString::number(i % 3);
-        w.strPdpType = QString::number((i + 2) % 3);
+        w.apn = "apn.net" + n;
+        w.userName = "user " + n;
+        w.password = "pw" + n + " x";
+        w.authType = QString::number(i % 3);
+        w.pdpType = QString::number((i + 2) % 3);
     }
-    p.wifi.strSsid = "Home Net";
-    p.wifi.strSecurity = "1";
-    p.wifi.strKeyFormat = "0";
-    p.wifi.strPassphrase = "pass phrase";
+    p.wifi.ssid = "Home Net";
+    p.wifi.security = "1";
+    p.wifi.keyFormat = "0";
+    p.wifi.passphrase = "pass phrase";
     return p;
 }
 
@@ -262,12 +262,12 @@ QStringList readAllLines(const DeviceProfiles& p, std::optional<int> number = st
     for (int i = 0; i < kWwanCount; ++i) {
         const QString n = QString::number(number.value_or(i + 1));
         const WwanProfile& w = p.wwan[static_cast<size_t>(i)];
-        lines << "GET " + n + " apn " + w.strApn << "GET " + n + " user " + w.strUserName
-              << "GET " + n + " pw " + w.strPassword << "GET " + n + " auth " + w.strAuthType
-              << "GET " + n + " pdp " + w.strPdpType;
+        lines << "GET " + n + " apn " + w.apn << "GET " + n + " user " + w.userName
+              << "GET " + n + " pw " + w.password << "GET " + n + " auth " + w.authType
+              << "GET " + n + " pdp " + w.pdpType;
     }
-    lines << "GET w ssid " + p.wifi.strSsid << "GET w sec " + p.wifi.strSecurity
-          << "GET w pw_type " + p.wifi.strKeyFormat << "GET w pw " + p.wifi.strPassphrase;
+    lines << "GET w ssid " + p.wifi.ssid << "GET w sec " + p.wifi.security
+          << "GET w pw_type " + p.wifi.keyFormat << "GET w pw " + p.wifi.passphrase;
     return lines;
 }
 
@@ -313,10 +313,10 @@ TEST(ReadAllReply, ShortLinesGiveEmptyFieldsAndSpacesStay) {
     const ParsedReply r = parseReply("get\r", joined(lines, "\r\n"));
     ASSERT_EQ(r.state, ReplyState::Positive);
     ASSERT_TRUE(r.profiles.has_value());
-    EXPECT_EQ(r.profiles->wwan[0].strApn, QString(""));
-    EXPECT_EQ(r.profiles->wwan[0].strUserName, QString(""));
-    EXPECT_EQ(r.profiles->wwan[0].strPassword, QString(" a b  "));
-    EXPECT_EQ(r.profiles->wifi.strPassphrase, QString("z"));
+    EXPECT_EQ(r.profiles->wwan[0].apn, QString(""));
+    EXPECT_EQ(r.profiles->wwan[0].userName, QString(""));
+    EXPECT_EQ(r.profiles->wwan[0].password, QString(" a b  "));
+    EXPECT_EQ(r.profiles->wifi.passphrase, QString("z"));
     EXPECT_EQ(r.profiles->wwan[1], sampleProfiles().wwan[1]);
 }
 
@@ -326,11 +326,11 @@ TEST(ReadAllReply, ExtraLeadingLineShiftsEveryValue) {
     ASSERT_EQ(r.state, ReplyState::Positive);
     ASSERT_TRUE(r.profiles.has_value());
     const DeviceProfiles& got = *r.profiles;
-    EXPECT_EQ(got.wwan[0].strApn, QString(""));               // "get"
-    EXPECT_EQ(got.wwan[0].strUserName, QString("pn.net1"));   // "GET 1 apn apn.net1" from 11
-    EXPECT_EQ(got.wwan[0].strPassword, QString("r user 1"));  // "GET 1 user user 1" from 9
-    EXPECT_EQ(got.wifi.strSecurity, QString(" Home Net"));    // "GET w ssid Home Net" from 10
-    EXPECT_EQ(got.wifi.strPassphrase, QString("type 0"));     // "GET w pw_type 0" from 9
+    EXPECT_EQ(got.wwan[0].apn, QString(""));               // "get"
+    EXPECT_EQ(got.wwan[0].userName, QString("pn.net1"));   // "GET 1 apn apn.net1" from 11
+    EXPECT_EQ(got.wwan[0].password, QString("r user 1"));  // "GET 1 user user 1" from 9
+    EXPECT_EQ(got.wifi.security, QString(" Home Net"));    // "GET w ssid Home Net" from 10
+    EXPECT_EQ(got.wifi.passphrase, QString("type 0"));     // "GET w pw_type 0" from 9
 }
 
 TEST(ReadAllReply, CompleteOnlyWhenTheTwentyFourthLineIsClosed) {
@@ -404,9 +404,9 @@ TEST(ReadAllReply, ValuesEndingInErrorAreNeverARefusal) {
         void (*change)(DeviceProfiles&);
     };
     const Case cases[] = {
-        {"first line", [](DeviceProfiles& p) { p.wwan[0].strApn = "fooERROR"; }},
-        {"middle line", [](DeviceProfiles& p) { p.wwan[2].strUserName = "ERROR"; }},
-        {"24th line", [](DeviceProfiles& p) { p.wifi.strPassphrase = "NOERROR"; }},
+        {"first line", [](DeviceProfiles& p) { p.wwan[0].apn = "fooERROR"; }},
+        {"middle line", [](DeviceProfiles& p) { p.wwan[2].userName = "ERROR"; }},
+        {"24th line", [](DeviceProfiles& p) { p.wifi.passphrase = "NOERROR"; }},
         {"every line",
          [](DeviceProfiles& p) {
              for (WwanProfile& w : p.wwan) {

@@ -42,8 +42,8 @@ class SerialExchange : public ::testing::Test {
             return complete;
         });
         channel.setLinkLostHook([this] { ++linkLostCalls; });
-        ASSERT_TRUE(channel.InitSerial(QString::fromStdString(device.slavePath())));
-        ASSERT_TRUE(channel.StartRecvThread());
+        ASSERT_TRUE(channel.initSerial(QString::fromStdString(device.slavePath())));
+        ASSERT_TRUE(channel.startRecvThread());
     }
     std::size_t parseCalls() {
         std::lock_guard lock(seenMutex);
@@ -245,7 +245,7 @@ TEST_F(SerialExchange, HangUpDuringAReplyEndsTheWaitAtOnce) {
     EXPECT_FALSE(channel.isOpen());
     EXPECT_EQ(linkLostCalls.load(), 1);
     EXPECT_TRUE(log.contains(spdlog::level::debug, "CKVUUtilityDlg::RecvThreadTerminate"));
-    channel.StopRecvThread();
+    channel.stopRecvThread();
     EXPECT_EQ(linkLostCalls.load(), 1);
     EXPECT_EQ(channel.exchange(QStringLiteral("ver\r"), 100ms).status, ExchangeStatus::SendFailed);
 }
@@ -254,23 +254,23 @@ TEST_F(SerialExchange, StopJoinsPromptlyAndIsNotALinkLoss) {
     connect({}, endsWithCrLf);
     LogCapture log;
     const auto start = std::chrono::steady_clock::now();
-    channel.StopRecvThread();
+    channel.stopRecvThread();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
     EXPECT_FALSE(channel.isRunning());
     EXPECT_FALSE(channel.isOpen());
     EXPECT_TRUE(log.contains(spdlog::level::debug, "CKVUUtilityDlg::RecvThreadTerminate"));
-    channel.StopRecvThread();  // nothing left to stop
+    channel.stopRecvThread();  // nothing left to stop
     EXPECT_EQ(linkLostCalls.load(), 0);
 
     // The same port can be taken up again afterwards.
-    ASSERT_TRUE(channel.InitSerial(QString::fromStdString(device.slavePath())));
-    EXPECT_TRUE(channel.StartRecvThread());
+    ASSERT_TRUE(channel.initSerial(QString::fromStdString(device.slavePath())));
+    EXPECT_TRUE(channel.startRecvThread());
     EXPECT_TRUE(channel.isRunning());
 }
 
 TEST_F(SerialExchange, StopWhileWaitingEndsTheWait) {
     // The window may close from the pump while a transaction waits.
-    channel.setWaitPump([&] { channel.StopRecvThread(); });
+    channel.setWaitPump([&] { channel.stopRecvThread(); });
     connect({}, endsWithCrLf);
     const auto start = std::chrono::steady_clock::now();
     const ExchangeResult result = channel.exchange(QStringLiteral("ver\r"), 5000ms);

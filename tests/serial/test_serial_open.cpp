@@ -31,7 +31,7 @@ TEST(SerialOpen, AppliesTheDeviceLineSettings) {
 
     LogCapture log;
     SerialChannel channel;
-    ASSERT_TRUE(channel.InitSerial(QString::fromStdString(device.slavePath())));
+    ASSERT_TRUE(channel.initSerial(QString::fromStdString(device.slavePath())));
     EXPECT_TRUE(channel.isOpen());
     EXPECT_EQ(channel.comPort().toStdString(), device.slavePath());
     EXPECT_TRUE(log.contains(spdlog::level::debug, "CKVUUtilityDlg::InitSerial"));
@@ -52,7 +52,7 @@ TEST(SerialOpen, AppliesTheDeviceLineSettings) {
     EXPECT_EQ(line.c_cc[VMIN], 0);
     EXPECT_EQ(line.c_cc[VTIME], 1);
 
-    channel.UninitSerial();
+    channel.uninitSerial();
     EXPECT_FALSE(channel.isOpen());
     EXPECT_TRUE(log.contains(spdlog::level::debug, "CKVUUtilityDlg::UninitSerial"));
 }
@@ -64,7 +64,7 @@ TEST(SerialOpen, BareNameIsLookedUpInTheDeviceDirectory) {
     const QString bare = QString::fromStdString(device.slavePath().substr(5));  // "pts/N"
 
     SerialChannel channel;
-    EXPECT_TRUE(channel.InitSerial(bare));
+    EXPECT_TRUE(channel.initSerial(bare));
     EXPECT_TRUE(channel.isOpen());
     EXPECT_EQ(channel.comPort(), bare);
 }
@@ -81,7 +81,7 @@ TEST_P(SerialOpenFailure, LogsTheFailedStepAndStaysClosed) {
     const OpenFailureCase& c = GetParam();
     LogCapture log;
     SerialChannel channel;
-    EXPECT_FALSE(channel.InitSerial(QString::fromUtf8(c.port)));
+    EXPECT_FALSE(channel.initSerial(QString::fromUtf8(c.port)));
     EXPECT_FALSE(channel.isOpen());
     for (const auto& [level, text] : c.lines)
         EXPECT_TRUE(log.contains(level, text)) << text;
@@ -117,18 +117,18 @@ TEST(SerialOpen, PortInUseIsRefusedUntilReleased) {
     ASSERT_TRUE(device.ok());
     const QString path = QString::fromStdString(device.slavePath());
     SerialChannel first;
-    ASSERT_TRUE(first.InitSerial(path));
+    ASSERT_TRUE(first.initSerial(path));
 
     LogCapture log;
     SerialChannel second;
-    EXPECT_FALSE(second.InitSerial(path));
+    EXPECT_FALSE(second.initSerial(path));
     EXPECT_FALSE(second.isOpen());
     EXPECT_EQ(second.lastError(), QStringLiteral("Device or resource busy"));
     EXPECT_TRUE(log.contains(spdlog::level::err, "CKVUUtilityDlg::InitSerial " +
                                                      device.slavePath() + " CreateFile Failure."));
 
-    first.UninitSerial();
-    EXPECT_TRUE(second.InitSerial(path));
+    first.uninitSerial();
+    EXPECT_TRUE(second.initSerial(path));
     EXPECT_TRUE(second.isOpen());
 }
 
@@ -141,7 +141,7 @@ TEST(SerialOpen, ReportsMissingPermission) {
     close(fd);
     ASSERT_EQ(chmod(path, 0), 0);
     SerialChannel channel;
-    EXPECT_FALSE(channel.InitSerial(QString::fromUtf8(path)));
+    EXPECT_FALSE(channel.initSerial(QString::fromUtf8(path)));
     EXPECT_TRUE(channel.lastOpenWasPermissionDenied());
     EXPECT_EQ(channel.lastError(), QStringLiteral("Permission denied"));
     std::remove(path);

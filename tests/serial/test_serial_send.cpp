@@ -27,7 +27,7 @@ class SerialSend : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(device.ok());
         channel.setMaskForLog(maskSecret);
-        ASSERT_TRUE(channel.InitSerial(QString::fromStdString(device.slavePath())));
+        ASSERT_TRUE(channel.initSerial(QString::fromStdString(device.slavePath())));
     }
     PtyDevice device;
     SerialChannel channel;
@@ -39,7 +39,7 @@ TEST_P(SerialSendBytes, EveryByteArrivesInOrder) {
     device.start();
     const std::string& command = GetParam();
     LogCapture log;
-    EXPECT_TRUE(channel.SendData(QString::fromStdString(command)));
+    EXPECT_TRUE(channel.sendData(QString::fromStdString(command)));
     ASSERT_TRUE(device.waitReceived(command.size()));
     EXPECT_EQ(device.received(), command);
     EXPECT_TRUE(log.contains(spdlog::level::debug,
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SerialSend, PasswordIsMaskedInTheLog) {
     device.start();
     LogCapture log;
-    ASSERT_TRUE(channel.SendData(QStringLiteral("set 2 pw s3cret\r")));
+    ASSERT_TRUE(channel.sendData(QStringLiteral("set 2 pw s3cret\r")));
     EXPECT_TRUE(log.contains("CKVUUtilityDlg::SendData [set 2 pw ********\r]"));
     EXPECT_FALSE(log.anyContains("s3cret"));
 }
@@ -72,13 +72,13 @@ class SerialSendRefused : public SerialSend, public ::testing::WithParamInterfac
 TEST_P(SerialSendRefused, NothingReachesTheLine) {
     device.start();
     LogCapture log;
-    EXPECT_FALSE(channel.SendData(GetParam().command));
+    EXPECT_FALSE(channel.sendData(GetParam().command));
     if (GetParam().logLine) {
         EXPECT_TRUE(log.contains(spdlog::level::err, GetParam().logLine));
     }
     EXPECT_FALSE(log.anyContains("s3cret"));
     // A command sent afterwards arrives alone: the refused one left no bytes behind.
-    ASSERT_TRUE(channel.SendData(QStringLiteral("ver\r")));
+    ASSERT_TRUE(channel.sendData(QStringLiteral("ver\r")));
     ASSERT_TRUE(device.waitReceived(4));
     EXPECT_EQ(device.received(), "ver\r");
 }
@@ -93,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{QString(), nullptr}));
 
 TEST_F(SerialSend, ClosedPortFails) {
-    channel.UninitSerial();
-    EXPECT_FALSE(channel.SendData(QStringLiteral("ver\r")));
+    channel.uninitSerial();
+    EXPECT_FALSE(channel.sendData(QStringLiteral("ver\r")));
 }
 
 TEST_F(SerialSend, StalledLineGivesUpAfterTheLimit) {
@@ -103,7 +103,7 @@ TEST_F(SerialSend, StalledLineGivesUpAfterTheLimit) {
     LogCapture log;
     const QString huge = QString(1 << 20, QLatin1Char('x')) + QLatin1Char('\r');
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(channel.SendData(huge));
+    EXPECT_FALSE(channel.sendData(huge));
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, 200ms);
     EXPECT_LT(took, 3s);

@@ -82,8 +82,8 @@ class DeviceWindowTest : public ::testing::Test {
     // The line is free when another holder can open it.
     bool portIsFree() const {
         SerialChannel probe;
-        const bool opened = probe.InitSerial(linkPath_);
-        probe.UninitSerial();
+        const bool opened = probe.initSerial(linkPath_);
+        probe.uninitSerial();
         return opened;
     }
 

@@ -198,11 +198,11 @@ TEST_F(DeviceWindow, DigitFieldsOutsideTheirListShowNoSelectionAndReadBackAsMinu
     for (int nNo = 0; nNo < 5; ++nNo) {
         dlg_->GetDataFromGroup(nNo);
     }
-    EXPECT_EQ(dlg_->wwanProfile(0).strAuthType, "-1");
-    EXPECT_EQ(dlg_->wwanProfile(1).strPdpType, "-1");
-    EXPECT_EQ(dlg_->wifiProfile().strSecurity, "-1");
-    EXPECT_EQ(dlg_->wwanProfile(2).strPdpType, "0");
-    EXPECT_EQ(dlg_->wwanProfile(0).strPdpType, "2");
+    EXPECT_EQ(dlg_->wwanProfile(0).authType, "-1");
+    EXPECT_EQ(dlg_->wwanProfile(1).pdpType, "-1");
+    EXPECT_EQ(dlg_->wifiProfile().security, "-1");
+    EXPECT_EQ(dlg_->wwanProfile(2).pdpType, "0");
+    EXPECT_EQ(dlg_->wwanProfile(0).pdpType, "2");
     expectMarked({false, false, false, false, false});
 }
 

@@ -249,7 +249,7 @@ TEST_F(PresetWindow, WwanPresetSavedFromOneGroupLoadsIntoAnother) {
     // The file has the one section "WWAN", whatever the group.
     EXPECT_EQ(kvu::presets::readIniFile(path).sectionNames(), QStringList{"WWAN"});
     kvu::WwanProfile saved;
-    ASSERT_TRUE(kvu::presets::ReadWwanPreset(0, path, false, saved));
+    ASSERT_TRUE(kvu::presets::readWwanPreset(0, path, false, saved));
     EXPECT_EQ(saved, wwan2);
 
     LogCapture log;
@@ -296,8 +296,8 @@ TEST_F(PresetWindow, ReplugUnderAnOpenSaveDialogKeepsTheTypedEntries) {
     EXPECT_TRUE(dlg_->isChanged(0));
     EXPECT_EQ(box(IDC_GROUP_WWAN1)->title(), "WWAN1 (Changed)");
     kvu::WwanProfile saved;
-    ASSERT_TRUE(kvu::presets::ReadWwanPreset(0, path, false, saved));
-    EXPECT_EQ(saved.strApn, typed);
+    ASSERT_TRUE(kvu::presets::readWwanPreset(0, path, false, saved));
+    EXPECT_EQ(saved.apn, typed);
     // The attempts waited, they did not stop: with the dialog closed the device is found again.
     EXPECT_TRUE(waitConnected(true, 2500));
 }
@@ -323,23 +323,23 @@ TEST_F(PresetWindow, SavesWriteWhatTheScreenShowsUncheckedAndChangeNothing) {
     run(kFileSave);
 
     kvu::WwanProfile wwan;
-    ASSERT_TRUE(kvu::presets::ReadWwanPreset(0, wwanPath, false, wwan));
+    ASSERT_TRUE(kvu::presets::readWwanPreset(0, wwanPath, false, wwan));
     EXPECT_EQ(wwan, shownWwan(0));
-    EXPECT_EQ(wwan.strApn, "my apn");
-    EXPECT_EQ(wwan.strAuthType, "0");
+    EXPECT_EQ(wwan.apn, "my apn");
+    EXPECT_EQ(wwan.authType, "0");
     kvu::WifiProfile wifi;
-    ASSERT_TRUE(kvu::presets::ReadWifiPreset(wifiPath, wifi));
+    ASSERT_TRUE(kvu::presets::readWifiPreset(wifiPath, wifi));
     EXPECT_EQ(wifi, shownWifi());
-    EXPECT_EQ(wifi.strPassphrase, "abc");
+    EXPECT_EQ(wifi.passphrase, "abc");
 
     EXPECT_EQ(kvu::presets::readIniFile(allPath).sectionNames(),
               (QStringList{"WWAN1", "WWAN2", "WWAN3", "WWAN4", "Wi-Fi"}));
     for (int nNo = 0; nNo < 4; ++nNo) {
         SCOPED_TRACE(nNo + 1);
-        ASSERT_TRUE(kvu::presets::ReadWwanPreset(nNo, allPath, true, wwan));
+        ASSERT_TRUE(kvu::presets::readWwanPreset(nNo, allPath, true, wwan));
         EXPECT_EQ(wwan, shownWwan(static_cast<std::size_t>(nNo)));
     }
-    ASSERT_TRUE(kvu::presets::ReadWifiPreset(allPath, wifi));
+    ASSERT_TRUE(kvu::presets::readWifiPreset(allPath, wifi));
     EXPECT_EQ(wifi, shownWifi());
 
     EXPECT_EQ(screen(), before);
@@ -358,7 +358,7 @@ TEST_F(PresetWindow, WifiSavedIntoAWwanFileIsAddedAndTheWwanBytesStay) {
     EXPECT_TRUE(file.readAll().startsWith(wwanBytes));
     EXPECT_EQ(kvu::presets::readIniFile(path).sectionNames(), (QStringList{"WWAN", "Wi-Fi"}));
     kvu::WifiProfile wifi;
-    ASSERT_TRUE(kvu::presets::ReadWifiPreset(path, wifi));
+    ASSERT_TRUE(kvu::presets::readWifiPreset(path, wifi));
     EXPECT_EQ(wifi, shownWifi());
     // The same file now serves both kinds of load.
     answer(path);
