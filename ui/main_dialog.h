@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "device/connection_supervisor.h"
+#include "device/device_operations.h"
 #include "discovery/port_finders.h"
 #include "settings/profiles.h"
 #include "ui/app_options.h"
@@ -143,14 +144,15 @@ class CKVUUtilityDlg : public QDialog {
     void ConnectPresetCommands();
     void ShowResult(const QString& title, const QString& line1, const QString& line2,
                     const QString& line3);
-    // A failed step: its command as sent (closing CR included) and its error text.
-    void ShowFailure(const QString& title, const QString& line1, const QString& command,
-                     const QString& strError);
+    // The result dialog of a device operation: its outcome, or what failed and why.
+    void ShowOperationResult(const kvu::device::OperationResult& result);
+    // Reload and Erase: the operation, then the groups redrawn from what it read.
+    void RunReadingOperation(kvu::device::OperationResult (*operation)(kvu::ConnectionSupervisor&));
     // The five records as one set, as the transactions take and give them.
     kvu::DeviceProfiles profileRecords() const;
     void setProfileRecords(const kvu::DeviceProfiles& profiles);
     // Records from the device's last read, drawn into all groups with their marks cleared.
-    void RedrawAllGroups();
+    void RedrawAllGroups(const kvu::DeviceProfiles& profiles);
     void OnEnChangeWwan(int nNo);
     void ShowPortProblem(const kvu::ConnectResult& result);
     // Runs while a transaction waits: repaints, but leaves operator input queued.

@@ -75,9 +75,12 @@ void CKVUUtilityDlg::ShowResult(const QString& title, const QString& line1, cons
     m_dialogs.execDialog(result);
 }
 
-void CKVUUtilityDlg::ShowFailure(const QString& title, const QString& line1, const QString& command,
-                                 const QString& strError) {
-    ShowResult(title, line1, command, strError);
+void CKVUUtilityDlg::ShowOperationResult(const kvu::device::OperationResult& result) {
+    if (result.ok) {
+        ShowResult(result.title, QString(), result.outcome, QString());
+    } else {
+        ShowResult(result.title, result.outcome, result.failedCommand, result.error);
+    }
 }
 
 kvu::DeviceProfiles CKVUUtilityDlg::profileRecords() const {
@@ -96,8 +99,8 @@ void CKVUUtilityDlg::setProfileRecords(const kvu::DeviceProfiles& profiles) {
     m_WifiProfile = profiles.wifi;
 }
 
-void CKVUUtilityDlg::RedrawAllGroups() {
-    setProfileRecords(m_link->session().profiles());
+void CKVUUtilityDlg::RedrawAllGroups(const kvu::DeviceProfiles& profiles) {
+    setProfileRecords(profiles);
     m_bChangeByCode = true;
     for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
         bChanged[static_cast<std::size_t>(nNo)] = false;
@@ -107,43 +110,29 @@ void CKVUUtilityDlg::RedrawAllGroups() {
 }
 
 void CKVUUtilityDlg::OnBnClickedWrite() {
-    constexpr const char* kName = "CKVUUtilityDlg::OnBnClickedWrite";
     if (!m_bConnected || isBusy() || isModalOpen()) {
         return;
     }
-    spdlog::info("{}", kName);
+    spdlog::info("{}", "CKVUUtilityDlg::OnBnClickedWrite");
     if (!CheckEnterText()) {
-        spdlog::info("{} CheckEnterText return false", kName);
+        spdlog::info("{} CheckEnterText return false", "CKVUUtilityDlg::OnBnClickedWrite");
         return;
     }
     for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
         GetDataFromGroup(nNo);
     }
-    QString strError;
-    QString command;
-    bool written = false;
+    kvu::device::OperationResult result;
     {
         BusyScope busy(*this);
-        kvu::protocol::DeviceSession& session = m_link->session();
-        session.setProfiles(profileRecords());
-        // An unanswered or refused commit is a failed Write too: the device did not save the
-        // profiles. Either way the dialog shows the command that failed.
-        written = session.writeAll(strError) && session.commitProfiles(strError);
-        command = m_link->channel().currentCommand();
+        result = kvu::device::writeProfiles(*m_link, profileRecords());
     }
-    if (!written) {
-        spdlog::error("{} {}", kName, strError);
-        ShowFailure(QStringLiteral("Write Result"), QStringLiteral("Write Failed"), command,
-                    strError);
-        return;
+    if (result.ok) {
+        for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
+            bChanged[static_cast<std::size_t>(nNo)] = false;
+            DisplayModifiedState(nNo);
+        }
     }
-    spdlog::info("{}", "Write Successfully");
-    for (int nNo = 0; nNo < kvu::kGroupCount; ++nNo) {
-        bChanged[static_cast<std::size_t>(nNo)] = false;
-        DisplayModifiedState(nNo);
-    }
-    ShowResult(QStringLiteral("Write Result"), QString(), QStringLiteral("Write Successfully"),
-               QString());
+    ShowOperationResult(result);
 }
 
 void CKVUUtilityDlg::OnBnClickedReload() {
@@ -151,26 +140,7 @@ void CKVUUtilityDlg::OnBnClickedReload() {
         return;
     }
     spdlog::info("{}", "CKVUUtilityDlg::OnBnClickedReload");
-    QString strError;
-    QString command;
-    bool read = false;
-    {
-        BusyScope busy(*this);
-        read = m_link->session().readAll(strError);
-        command = m_link->channel().currentCommand();
-        if (read) {
-            spdlog::info("{}", "Reload Successfully");
-            RedrawAllGroups();
-        }
-    }
-    if (!read) {
-        spdlog::error("{}", "Reload Failed");
-        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), command,
-                    strError);
-        return;
-    }
-    ShowResult(QStringLiteral("Reload Result"), QString(), QStringLiteral("Reload Successfully"),
-               QString());
+    RunReadingOperation(&kvu::device::readProfiles);
 }
 
 void CKVUUtilityDlg::OnBnClickedErase() {
@@ -178,38 +148,18 @@ void CKVUUtilityDlg::OnBnClickedErase() {
         return;
     }
     spdlog::info("{}", "CKVUUtilityDlg::OnBnClickedErase");
-    enum class Step { Erase, ReadBack, Done };
-    Step failed = Step::Done;
-    QString strError;
-    QString command;
+    RunReadingOperation(&kvu::device::eraseProfiles);
+}
+
+void CKVUUtilityDlg::RunReadingOperation(
+    kvu::device::OperationResult (*operation)(kvu::ConnectionSupervisor&)) {
+    kvu::device::OperationResult result;
     {
         BusyScope busy(*this);
-        kvu::protocol::DeviceSession& session = m_link->session();
-        if (!session.erase(strError)) {
-            spdlog::error("{}", "Erase Failed");
-            failed = Step::Erase;
-        } else {
-            spdlog::info("{}", "Erase Successfully");
-            if (!session.readAll(strError)) {
-                spdlog::error("{}", "Erase Failed");
-                failed = Step::ReadBack;
-            } else {
-                spdlog::info("{}", "Reload Successfully");
-                RedrawAllGroups();
-            }
+        result = operation(*m_link);
+        if (result.ok) {
+            RedrawAllGroups(result.profiles);
         }
-        command = m_link->channel().currentCommand();
     }
-    if (failed == Step::Erase) {
-        ShowFailure(QStringLiteral("Erase Result"), QStringLiteral("Erase Failed"), command,
-                    strError);
-        return;
-    }
-    if (failed == Step::ReadBack) {
-        ShowFailure(QStringLiteral("Reload Result"), QStringLiteral("Reload Failed"), command,
-                    strError);
-        return;
-    }
-    ShowResult(QStringLiteral("Erase Result"), QString(), QStringLiteral("Erase Successfully"),
-               QString());
+    ShowOperationResult(result);
 }

@@ -64,7 +64,7 @@ void CKVUUtilityDlg::ComPortOpenProcess() {
     m_strSerial = identity.serial;
     DisplayKvuInfo();
     // What the device holds now, with every mark cleared: unwritten edits are replaced.
-    RedrawAllGroups();
+    RedrawAllGroups(m_link->session().profiles());
 }
 
 void CKVUUtilityDlg::ShowPortProblem(const kvu::ConnectResult& result) {

@@ -1,0 +1,29 @@
+// Read, Write and Erase of all five profiles over a link that is up, as every front end runs
+// them: each returns one result that says what happened, what failed and what was read.
+#pragma once
+
+#include <QString>
+
+#include "device/connection_supervisor.h"
+#include "settings/profiles.h"
+
+namespace kvu::device {
+
+struct OperationResult {
+    bool ok = false;
+    QString title;            // "Write Result", "Reload Result" or "Erase Result"
+    QString outcome;          // "Write Successfully", "Erase Failed", ...
+    QString failedCommand;    // the command that failed, as sent (closing CR included)
+    QString error;            // the transaction's error text, "<port> Write Error." and the like
+    DeviceProfiles profiles;  // the device's values after a successful read or erase
+};
+
+// "get\r": the device's five profiles.
+OperationResult readProfiles(ConnectionSupervisor& link);
+// The 24 set lines from `profiles`, then the commit "fw\r"; an unanswered or refused commit is
+// a failed write, since the device did not save them.
+OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles);
+// "fe\r", then a read-back; a failed read-back is reported as a failed reload.
+OperationResult eraseProfiles(ConnectionSupervisor& link);
+
+}  // namespace kvu::device
