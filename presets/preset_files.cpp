@@ -73,16 +73,16 @@ bool sectionExists(const QString& section, const QString& file) {
     return isSectionListed(readIniFile(file).sectionNames(), section);
 }
 
-QString wwanSectionName(int nNo, bool bAll) {
-    return bAll ? QStringLiteral("WWAN%1").arg(nNo + 1) : QStringLiteral("WWAN");
+QString wwanSectionName(int nNo, bool isAll) {
+    return isAll ? QStringLiteral("WWAN%1").arg(nNo + 1) : QStringLiteral("WWAN");
 }
 
-bool readWwanPreset(int nNo, const QString& file, bool bAll, WwanProfile& record) {
+bool readWwanPreset(int nNo, const QString& file, bool isAll, WwanProfile& record) {
     spdlog::info("Load WWAN Preset {} [{}]", nNo + 1, file);
     if (!isWwanGroup(nNo)) {
         return false;
     }
-    const QString section = wwanSectionName(nNo, bAll);
+    const QString section = wwanSectionName(nNo, isAll);
     const IniDocument document = readIniFile(file);
     if (!isSectionListed(document.sectionNames(), section)) {
         return false;
@@ -112,7 +112,7 @@ bool readWifiPreset(const QString& file, WifiProfile& record) {
     return true;
 }
 
-bool writeWwanPreset(int nNo, const QString& file, bool bAll, const WwanProfile& record,
+bool writeWwanPreset(int nNo, const QString& file, bool isAll, const WwanProfile& record,
                      QString& error) {
     spdlog::info("Save WWAN Preset {} [{}]", nNo + 1, file);
     if (!isWwanGroup(nNo)) {
@@ -125,7 +125,7 @@ bool writeWwanPreset(int nNo, const QString& file, bool bAll, const WwanProfile&
     spdlog::info("Save WWAN {} password {}", n, secretForLog(record.password));
     spdlog::info("Save WWAN {} PDP {}", n, record.pdpType);
     spdlog::info("Save WWAN {} Auth {}", n, record.authType);
-    return writeSection(file, wwanSectionName(nNo, bAll),
+    return writeSection(file, wwanSectionName(nNo, isAll),
                         {{"APN", &record.apn},
                          {"USERNAME", &record.userName},
                          {"PASSWORD", &record.password},
