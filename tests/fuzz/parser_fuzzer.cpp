@@ -66,8 +66,13 @@ void checkReply(const QString& cmd, const QString& buffer, const ParsedReply& r)
         check(r.profiles.has_value(), "positive read-all carries profiles");
     }
     if (isSerial) {
-        check((r.state == ReplyState::Positive) == buffer.endsWith(QLatin1StringView{"\r\n"}),
-              "serial completes at CR LF");
+        qsizetype lead = 0;
+        while (lead < buffer.size() && (buffer[lead] == u'\r' || buffer[lead] == u'\n')) {
+            ++lead;
+        }
+        // Line breaks in front are skipped; line breaks alone are no reply yet.
+        const bool complete = lead < buffer.size() && buffer.endsWith(QLatin1StringView{"\r\n"});
+        check((r.state == ReplyState::Positive) == complete, "serial completes at CR LF");
         check(r.state != ReplyState::Positive || r.serial.has_value(), "serial value");
     }
     if ((isFe || isFw) && r.state == ReplyState::Positive) {
