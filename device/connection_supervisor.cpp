@@ -60,6 +60,8 @@ ConnectResult ConnectionSupervisor::connect() {
         spdlog::error("InitSerial Failure.");
         result.outcome = ConnectOutcome::OpenFailed;
         result.permissionDenied = channel_.lastOpenWasPermissionDenied();
+        result.busy = channel_.lastOpenWasBusy();
+        result.openError = channel_.lastError();
         return result;
     }
     // A new number before the thread starts, so a loss notice always names its own link.

@@ -29,6 +29,8 @@ struct ConnectResult {
     ConnectOutcome outcome = ConnectOutcome::NoPort;
     QString port;                   // the port tried, empty for NoPort
     bool permissionDenied = false;  // OpenFailed because access was refused
+    bool busy = false;              // OpenFailed because another program holds the port
+    QString openError;              // the system's text for OpenFailed
     QString error;                  // the read's error text for ReadFailed
 };
 

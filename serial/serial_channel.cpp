@@ -75,7 +75,9 @@ bool SerialChannel::initSerial(const QString& port) {
     {
         std::lock_guard lock(mutex_);
         comPort_ = port;
+        lastError_.clear();
         permissionDenied_ = false;
+        busy_ = false;
     }
     OpenResult opened;
     {
@@ -91,6 +93,7 @@ bool SerialChannel::initSerial(const QString& port) {
                 std::lock_guard lock(mutex_);
                 lastError_ = message;
                 permissionDenied_ = opened.permissionDenied;
+                busy_ = opened.busy;
             }
             spdlog::error("{} {} CreateFile Failure.", kInitSerial, port);
             spdlog::debug("{} {} {}", kInitSerial, port, message);
@@ -361,6 +364,11 @@ QString SerialChannel::lastError() const {
 bool SerialChannel::lastOpenWasPermissionDenied() const {
     std::lock_guard lock(mutex_);
     return permissionDenied_;
+}
+
+bool SerialChannel::lastOpenWasBusy() const {
+    std::lock_guard lock(mutex_);
+    return busy_;
 }
 
 bool SerialChannel::isOpen() const {

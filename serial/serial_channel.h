@@ -75,6 +75,7 @@ class SerialChannel {
     QString comPort() const;
     QString lastError() const;
     bool lastOpenWasPermissionDenied() const;
+    bool lastOpenWasBusy() const;
     bool isOpen() const;
     bool isRunning() const;
     QString receiveBuffer() const;
@@ -100,6 +101,7 @@ class SerialChannel {
     QString comPort_;
     QString lastError_;
     bool permissionDenied_ = false;
+    bool busy_ = false;
     QString recvData_;
     QString currentCmd_;
     std::uint64_t exchangeSeq_ = 0;   // the exchange the buffer belongs to

@@ -22,6 +22,7 @@ struct OpenResult {
     OpenStep step = OpenStep::Open;
     std::string systemMessage;      // English system text of the failure (UTF-8)
     bool permissionDenied = false;  // the open failed for lack of access rights
+    bool busy = false;              // another program (or another of ours) holds the port
     bool ok() const { return step == OpenStep::Done; }
 };
 

@@ -30,6 +30,7 @@ OpenResult failure(OpenStep step, int error) {
     result.step = step;
     result.systemMessage = englishMessage(error);
     result.permissionDenied = error == EACCES || error == EPERM;
+    result.busy = error == EBUSY;
     return result;
 }
 

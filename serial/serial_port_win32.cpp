@@ -162,12 +162,14 @@ OpenResult SerialPort::open(const std::string& name) {
     if (port == INVALID_HANDLE_VALUE)
         port = openPort(L"\\\\.\\" + wide);  // two-digit ports need the device namespace
     if (port == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
         OpenResult result;
         result.step = OpenStep::Open;
-        result.systemMessage = englishMessage(GetLastError());
-        // A port held by another program also answers "access denied" here, and the program
-        // runs elevated, so this is no hint about missing rights.
+        result.systemMessage = englishMessage(error);
+        // A port held by another program answers "access denied" here, and the program runs
+        // elevated, so this is no hint about missing rights but about the port being in use.
         result.permissionDenied = false;
+        result.busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
         return result;
     }
 

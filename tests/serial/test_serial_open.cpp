@@ -87,6 +87,7 @@ TEST_P(SerialOpenFailure, LogsTheFailedStepAndStaysClosed) {
         EXPECT_TRUE(log.contains(level, text)) << text;
     EXPECT_EQ(channel.lastError().toStdString(), c.lastError);
     EXPECT_FALSE(channel.lastOpenWasPermissionDenied());
+    EXPECT_FALSE(channel.lastOpenWasBusy());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -124,6 +125,8 @@ TEST(SerialOpen, PortInUseIsRefusedUntilReleased) {
     EXPECT_FALSE(second.initSerial(path));
     EXPECT_FALSE(second.isOpen());
     EXPECT_EQ(second.lastError(), QStringLiteral("Device or resource busy"));
+    EXPECT_TRUE(second.lastOpenWasBusy());
+    EXPECT_FALSE(second.lastOpenWasPermissionDenied());
     EXPECT_TRUE(log.contains(spdlog::level::err, "CKVUUtilityDlg::InitSerial " +
                                                      device.slavePath() + " CreateFile Failure."));
 
