@@ -15,13 +15,31 @@ int KvuPortList::enumerate(QStringList& ports) {
 }
 
 int KvuPortList::enumerate(QStringList& ports, const QString& sysRoot, const QString& devRoot) {
+    const std::vector<KvuPort> found = list(sysRoot, devRoot);
+    for (const KvuPort& port : found) {
+        ports.append(port.port);
+    }
+    return static_cast<int>(found.size());
+}
+
+std::vector<KvuPort> KvuPortList::list() {
+    return list(QStringLiteral("/sys"), QStringLiteral("/dev"));
+}
+
+std::vector<KvuPort> KvuPortList::list(const QString& sysRoot, const QString& devRoot) {
     // Without the tty class there is no port set to look at; the line is the one readers of
     // the log know for that.
     if (!QFileInfo(sysRoot + QStringLiteral("/class/tty")).isDir()) {
         spdlog::debug("{} SetupDiGetClassDevs fail", "CGetComList::EnumKVUCommPort");
-        return 0;
+        return {};
     }
-    return matchKvuPorts(enumerateSysfsSerialPorts(sysRoot, devRoot), ports);
+    std::vector<KvuPort> found;
+    for (const SerialPortInfo& info : enumerateSysfsSerialPorts(sysRoot, devRoot)) {
+        if (matchKvuPort(info)) {
+            found.push_back({info.portName, info.location});
+        }
+    }
+    return found;
 }
 
 }  // namespace kvu

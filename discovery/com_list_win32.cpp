@@ -34,15 +34,23 @@ void logFailure(win::ComPortFailure failure) {
 }
 
 SerialPortInfo toInfo(const win::ComPortIds& ids) {
-    return SerialPortInfo{QString::fromStdWString(ids.portName),
-                          QString::fromStdWString(ids.parentInstanceId),
-                          QString::fromStdWString(ids.firstHardwareId)};
+    return SerialPortInfo{
+        QString::fromStdWString(ids.portName), QString::fromStdWString(ids.parentInstanceId),
+        QString::fromStdWString(ids.firstHardwareId), QString::fromStdWString(ids.location)};
 }
 
 }  // namespace
 
 int KvuPortList::enumerate(QStringList& ports) {
-    int count = 0;
+    const std::vector<KvuPort> found = list();
+    for (const KvuPort& port : found) {
+        ports.append(port.port);
+    }
+    return static_cast<int>(found.size());
+}
+
+std::vector<KvuPort> KvuPortList::list() {
+    std::vector<KvuPort> found;
     win::ComPortVisitor visitor;
     visitor.failed = logFailure;
     // The hub is judged before the hardware ids are read, so a port behind another parent
@@ -53,14 +61,13 @@ int KvuPortList::enumerate(QStringList& ports) {
     visitor.port = [&](const win::ComPortIds& ids) {
         const SerialPortInfo info = toInfo(ids);
         if (matchKvuPort(info)) {
-            ports.append(info.portName);
-            ++count;
+            found.push_back({info.portName, info.location});
         }
     };
     if (!win::walkComPorts(visitor)) {
-        return 0;
+        return {};
     }
-    return count;
+    return found;
 }
 
 }  // namespace kvu

@@ -13,6 +13,7 @@ struct SerialPortInfo {
     QString portName;          // what the program opens: "/dev/ttyACM0", "COM5"
     QString parentInstanceId;  // e.g. USB\VID_1A40&PID_0201\1-1
     QString firstHardwareId;   // e.g. USB\VID_0483&PID_5740&REV_0200
+    QString location;          // where it is plugged in: "1-1.3" (sysfs), the location on Windows
 };
 
 // The hub test alone, with its debug lines: true when the parent is the device's hub.

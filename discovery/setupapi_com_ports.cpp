@@ -95,6 +95,13 @@ bool walkComPorts(const ComPortVisitor& visitor) {
         }
         ids.firstHardwareId = textOf(reinterpret_cast<const wchar_t*>(hardwareIds.data()),
                                      hardwareIds.size() / sizeof(wchar_t));
+        // Where the device is plugged in, so that a port maps to a hub socket; optional.
+        wchar_t location[256] = {};
+        if (SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_LOCATION_INFORMATION, nullptr,
+                                              reinterpret_cast<PBYTE>(location), sizeof(location),
+                                              nullptr)) {
+            ids.location = textOf(location, std::size(location));
+        }
         if (visitor.port) {
             visitor.port(ids);
         }

@@ -20,6 +20,7 @@ struct ComPortIds {
     std::wstring portName;          // "COM5"
     std::wstring parentInstanceId;  // USB\VID_1A40&PID_0201\...
     std::wstring firstHardwareId;   // first string of the hardware-id list
+    std::wstring location;          // "Port_#0003.Hub_#0001"; empty when the driver gives none
 };
 
 struct ComPortVisitor {

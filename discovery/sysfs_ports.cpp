@@ -88,6 +88,7 @@ std::vector<SerialPortInfo> enumerateSysfsSerialPorts(const QString& sysRoot,
         port.portName = dev.filePath(name);
         port.firstHardwareId = inside(device) ? hardwareId(device) : QString();
         port.parentInstanceId = inside(parent) ? instanceId(parent) : QString();
+        port.location = inside(device) ? QFileInfo(device).fileName() : QString();
         ports.push_back(port);
     }
     std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {

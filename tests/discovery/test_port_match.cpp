@@ -79,7 +79,8 @@ class PortMatch : public testing::TestWithParam<MatchCase> {};
 TEST_P(PortMatch, DecidesAndLogsAtDebug) {
     const MatchCase& c = GetParam();
     LogCapture log;
-    const SerialPortInfo port{"COM5", QString::fromUtf8(c.parent), QString::fromUtf8(c.hardwareId)};
+    const SerialPortInfo port{
+        "COM5", QString::fromUtf8(c.parent), QString::fromUtf8(c.hardwareId), {}};
     EXPECT_EQ(matchKvuPort(port), c.matches);
     EXPECT_EQ(log.texts(), c.log);
     for (const auto& line : log.lines()) {
@@ -102,10 +103,10 @@ TEST(PortMatch, HubTestAloneLogsOnlyTheHubLines) {
 
 TEST(PortMatch, AppendsMatchesInGivenOrderAndCountsThem) {
     const std::vector<SerialPortInfo> ports = {
-        {"COM3", R"(ACPI\PNP0A08\0)", R"(ACPI\PNP0501)"},
-        {"COM9", kHub, kKvu},
-        {"COM4", kHub, R"(USB\VID_0483&PID_DF11&REV_2200)"},
-        {"COM7", R"(USB\VID_1A40&PID_0201\1-2)", R"(USB\VID_0483&PID_5740&REV_0100)"},
+        {"COM3", R"(ACPI\PNP0A08\0)", R"(ACPI\PNP0501)", {}},
+        {"COM9", kHub, kKvu, {}},
+        {"COM4", kHub, R"(USB\VID_0483&PID_DF11&REV_2200)", {}},
+        {"COM7", R"(USB\VID_1A40&PID_0201\1-2)", R"(USB\VID_0483&PID_5740&REV_0100)", {}},
     };
     QStringList out{"kept"};
     LogCapture log;
@@ -118,7 +119,7 @@ TEST(PortMatch, AppendsMatchesInGivenOrderAndCountsThem) {
 TEST(PortMatch, NothingToAppendLeavesTheListAlone) {
     QStringList out{"kept"};
     EXPECT_EQ(matchKvuPorts({}, out), 0);
-    EXPECT_EQ(matchKvuPorts({{"COM3", R"(ACPI\PNP0A08\0)", ""}}, out), 0);
+    EXPECT_EQ(matchKvuPorts({{"COM3", R"(ACPI\PNP0A08\0)", "", {}}}, out), 0);
     EXPECT_EQ(out, QStringList{"kept"});
 }
 
