@@ -1,5 +1,7 @@
 #include "device/device_operations.h"
 
+#include <QStringList>
+
 #include <spdlog/spdlog.h>
 
 #include "logging/log_format.h"
@@ -52,6 +54,44 @@ OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& 
     OperationResult result = succeeded("Write Result", "Write Successfully");
     result.profiles = profiles;
     return result;
+}
+
+OperationResult verifyProfiles(ConnectionSupervisor& link, const DeviceProfiles& expected) {
+    QString error;
+    if (!link.session().readAll(error)) {
+        spdlog::error("{} {}", "Verify Failed", error);
+        return failed(link, "Verify Result", "Verify Failed", error);
+    }
+    const DeviceProfiles actual = link.session().profiles();
+    std::vector<FieldDifference> differences = profileDifferences(expected, actual);
+    if (!differences.empty()) {
+        QStringList names;
+        for (const FieldDifference& difference : differences) {
+            names.append(difference.field.name);
+        }
+        const QString list = names.join(QStringLiteral(", "));
+        spdlog::error("{} {}", "Verify Failed", list);
+        OperationResult result;
+        result.title = QStringLiteral("Verify Result");
+        result.outcome = QStringLiteral("Verify Failed");
+        result.error = QStringLiteral("the device did not keep: %1").arg(list);
+        result.profiles = actual;
+        result.differences = std::move(differences);
+        return result;
+    }
+    spdlog::info("{}", "Verify Successfully");
+    OperationResult result = succeeded("Verify Result", "Verify Successfully");
+    result.profiles = actual;
+    return result;
+}
+
+OperationResult writeVerifiedProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles,
+                                      bool verify) {
+    OperationResult written = writeProfiles(link, profiles);
+    if (!written.ok || !verify) {
+        return written;
+    }
+    return verifyProfiles(link, profiles);
 }
 
 OperationResult eraseProfiles(ConnectionSupervisor& link) {

@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <vector>
+
 #include "device/connection_supervisor.h"
+#include "settings/profile_fields.h"
 #include "settings/profiles.h"
 
 namespace kvu::device {
@@ -16,6 +19,7 @@ struct OperationResult {
     QString failedCommand;    // the command that failed, as sent (closing CR included)
     QString error;            // the transaction's error text, "<port> Write Error." and the like
     DeviceProfiles profiles;  // the device's values after a successful read or erase
+    std::vector<FieldDifference> differences;  // what a read-back found changed
 };
 
 // "get\r": the device's five profiles.
@@ -23,6 +27,13 @@ OperationResult readProfiles(ConnectionSupervisor& link);
 // The 24 set lines from `profiles`, then the commit "fw\r"; an unanswered or refused commit is
 // a failed write, since the device did not save them.
 OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles);
+// "get\r", then every field compared with `expected`: a field that differs fails the check, and
+// the result names each one. The profiles hold what was read.
+OperationResult verifyProfiles(ConnectionSupervisor& link, const DeviceProfiles& expected);
+// writeProfiles, then, when `verify`, verifyProfiles against what was written: a device that
+// answered the commit but did not keep a value fails.
+OperationResult writeVerifiedProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles,
+                                      bool verify);
 // "fe\r", then a read-back; a failed read-back is reported as a failed reload.
 OperationResult eraseProfiles(ConnectionSupervisor& link);
 

@@ -8,6 +8,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "device/open_failure_hints.h"
 #include "logging/log_format.h"
 #include "ui/control_access.h"
 #include "ui/control_ids.h"
@@ -78,12 +79,7 @@ void CKVUUtilityDlg::ShowPortProblem(const kvu::ConnectResult& result) {
     if (result.outcome == kvu::ConnectOutcome::OpenFailed && result.permissionDenied) {
         const QString name = QFileInfo(result.port).fileName();
         showText(*this, IDC_COMPORT, QStringLiteral("(%1: permission denied)").arg(name));
-        field->setToolTip(
-            QStringLiteral("%1 exists, but this user may not open it.\n"
-                           "Add the user to the dialout group and log in again, or give the\n"
-                           "seat access with a udev rule for USB 0483:5740 (TAG+=\"uaccess\")\n"
-                           "and plug the device in again. The README has the details.")
-                .arg(result.port));
+        field->setToolTip(kvu::permissionDeniedHint(result.port));
         m_bPortHintShown = true;
         return;
     }
