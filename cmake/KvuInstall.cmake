@@ -6,6 +6,9 @@ set(kvu_linux ${PROJECT_SOURCE_DIR}/packaging/linux)
 if(TARGET kvu-utility)
     install(TARGETS kvu-utility RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
+if(TARGET kvuctl)
+    install(TARGETS kvuctl RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 if(TARGET kvu-sim)
     install(TARGETS kvu-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
@@ -21,7 +24,7 @@ if(UNIX AND NOT APPLE)
 
     # Manual pages, compressed as distributions keep them.
     set(kvu_man_pages)
-    foreach(page kvu-utility.1 kvu-sim.1)
+    foreach(page kvu-utility.1 kvuctl.1 kvu-sim.1)
         set(compressed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.gz)
         add_custom_command(OUTPUT ${compressed}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
