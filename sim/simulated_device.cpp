@@ -343,6 +343,9 @@ void SimulatedDevice::handleLine(const ReceivedLine& line, std::unique_lock<std:
             CommandOutcome outcome = handleCommand(line.bytes, next);
             kind = outcome.kind;
             reply = std::move(outcome.reply);
+            if (kind == CommandKind::Commit) {
+                plan->forgetAtCommit(committed_, next);
+            }
             if (kind == CommandKind::Commit || kind == CommandKind::Erase) {
                 // An erase clears the stored profiles too, not only the working copy.
                 DeviceState committed = committed_;
