@@ -35,6 +35,13 @@ bool FaultPlan::compile(const Faults& faults, FaultPlan& plan, std::string& erro
         !compileAll(faults.silentOn, fresh.silentOn_, error)) {
         return false;
     }
+    const DeviceState blank;
+    for (const FieldName& field : faults.forgetOnCommit) {
+        if (profileField(blank, field.address, field.key) == nullptr) {
+            error = std::string("no field '") + field.address + ' ' + field.key + "' to forget";
+            return false;
+        }
+    }
     plan = std::move(fresh);
     return true;
 }
@@ -105,6 +112,16 @@ std::vector<std::string> FaultPlan::chunks(const std::string& bytes) const {
         }
     }
     return pieces;
+}
+
+void FaultPlan::forgetAtCommit(const DeviceState& committed, DeviceState& next) const {
+    for (const FieldName& field : faults_.forgetOnCommit) {
+        const std::string* old = profileField(committed, field.address, field.key);
+        std::string* current = profileField(next, field.address, field.key);
+        if (old != nullptr && current != nullptr) {
+            *current = *old;
+        }
+    }
 }
 
 std::chrono::nanoseconds FaultPlan::byteTime() const {

@@ -17,7 +17,8 @@ enum class CommandFate { Answer, Error, Silent };
 
 class FaultPlan {
   public:
-    // False with `error` set when a regular expression does not compile.
+    // False with `error` set when a regular expression does not compile or a field to forget
+    // does not exist.
     static bool compile(const Faults& faults, FaultPlan& plan, std::string& error);
 
     const Faults& faults() const { return faults_; }
@@ -31,6 +32,10 @@ class FaultPlan {
     // Pieces to write one after another: the reply's lines in line-at-a-time mode, each cut
     // into chunks when chunking is on; the whole reply as one piece when both are off.
     std::vector<std::string> chunks(const std::string& bytes) const;
+
+    // At a commit: puts the fields the device forgets back in `next` to their values in
+    // `committed`, the state of the last commit.
+    void forgetAtCommit(const DeviceState& committed, DeviceState& next) const;
 
     // Time one byte takes on the line at the configured speed (zero when unpaced).
     std::chrono::nanoseconds byteTime() const;

@@ -15,6 +15,13 @@ struct CommandPattern {
     bool regex = false;
 };
 
+// One profile field as the set line names it: address '1'..'4' or 'w', and its keyword.
+struct FieldName {
+    char address = 0;
+    std::string key;
+    bool operator==(const FieldName&) const = default;
+};
+
 struct Faults {
     // Answer "ERROR\r\n" (and leave the values alone) to these commands; counts are 1-based
     // since start().
@@ -52,6 +59,9 @@ struct Faults {
     std::size_t hangUpAfter = 0;
     // After any hang-up, come back on a new line after this time; 0: stay unplugged.
     std::chrono::milliseconds replugAfter{0};
+    // Answer a commit as usual, but put these fields back to the values of the last commit
+    // (or of the start), as a device that loses part of its write does.
+    std::vector<FieldName> forgetOnCommit;
 };
 
 }  // namespace kvu::sim

@@ -6,6 +6,7 @@
 
 #include "sim/command_handler.h"
 #include "sim/hex_digit.h"
+#include "sim/usb_sysfs.h"
 
 namespace kvu::sim {
 namespace {
@@ -14,6 +15,15 @@ bool toNumber(const std::string& text, std::size_t& value) {
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, value);
     return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+// "<address> <key>", as a set line names the field: "2 apn", "w pw".
+bool parseFieldName(const std::string& text, FieldName& field) {
+    if (text.size() < 3 || text[1] != ' ' || text.find(' ', 2) != std::string::npos) {
+        return false;
+    }
+    field = {text[0], text.substr(2)};
+    return profileField(DeviceState{}, field.address, field.key) != nullptr;
 }
 
 }  // namespace
@@ -99,7 +109,19 @@ Faults:
   --baud N               pace output as a line of N baud would
   --hang-up-after N      unplug after answering the N-th command
   --replug-after MS      come back on a new line MS milliseconds after any unplug
+  --forget-on-commit F   answer "fw" with "FW OK" but keep field F, named as on the set line
+                         ("2 apn", "w pw"), at its last committed value (repeatable)
+USB listing (for port discovery):
+  --usb-sysfs DIR        while plugged, list the device in a sysfs look-alike at DIR as USB
+                         0483:5740 below hub 1a40:0201; needs --link, whose file name is the
+                         tty's name. Several kvu-sim may share DIR.
+  --usb-path P           the device's USB port path below the hub (default 1-1.1)
   --help                 show this text
+
+Four devices that discovery finds with sysfs root /tmp/kvu/sys and device folder /tmp/kvu/dev:
+  mkdir -p /tmp/kvu/dev; for i in 1 2 3 4; do
+    kvu-sim --link /tmp/kvu/dev/ttyKVU$i --usb-sysfs /tmp/kvu/sys --usb-path 1-1.$i &
+  done
 )";
 }
 
@@ -153,6 +175,7 @@ ParseResult parseSimOptions(const std::vector<std::string>& args, SimOptions& op
         return [&target](const std::string& v) { return decodeEscapes(v, target); };
     };
 
+    bool usbPathGiven = false;
     const std::map<std::string, Handler> withValue = {
         {"--link", text(c.linkPath)},
         {"--state", text(c.stateFile)},
@@ -184,6 +207,26 @@ ParseResult parseSimOptions(const std::vector<std::string>& args, SimOptions& op
         {"--baud", number(f.baud)},
         {"--hang-up-after", number(f.hangUpAfter)},
         {"--replug-after", millis(f.replugAfter)},
+        {"--forget-on-commit",
+         [&f](const std::string& v) {
+             FieldName field;
+             if (!parseFieldName(v, field)) {
+                 return false;
+             }
+             f.forgetOnCommit.push_back(field);
+             return true;
+         }},
+        {"--usb-sysfs",
+         [&c](const std::string& v) {
+             c.usb.root = v;
+             return !v.empty();
+         }},
+        {"--usb-path",
+         [&c, &usbPathGiven](const std::string& v) {
+             c.usb.path = v;
+             usbPathGiven = true;
+             return validUsbPath(v);
+         }},
     };
     const std::map<std::string, bool*> flags = {
         {"--help", &options.help},
@@ -220,6 +263,12 @@ ParseResult parseSimOptions(const std::vector<std::string>& args, SimOptions& op
         if (!option->second(value)) {
             return {false, "bad value for " + name + ": " + value};
         }
+    }
+    if (!c.usb.root.empty() && c.linkPath.empty()) {
+        return {false, "--usb-sysfs needs --link, which names the tty"};
+    }
+    if (usbPathGiven && c.usb.root.empty()) {
+        return {false, "--usb-path needs --usb-sysfs"};
     }
     return {true, {}};
 }

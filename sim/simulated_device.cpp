@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "sim/command_handler.h"
 #include "sim/state_file.h"
@@ -37,6 +38,19 @@ bool SimulatedDevice::start(std::string& error) {
     FaultPlan plan;
     if (!FaultPlan::compile(config_.faults, plan, error)) {
         return false;
+    }
+    usbLayout_.reset();
+    if (!config_.usb.root.empty()) {
+        const std::string tty = std::filesystem::path(config_.linkPath).filename().string();
+        if (tty.empty()) {
+            error = "a USB listing needs a symlink to name its tty";
+            return false;
+        }
+        if (!validUsbPath(config_.usb.path)) {
+            error = "bad USB path " + config_.usb.path;
+            return false;
+        }
+        usbLayout_ = usbSysfsLayout(config_.usb.root, config_.usb.path, tty);
     }
     DeviceState initial = config_.initial;
     if (!config_.stateFile.empty()) {
@@ -205,6 +219,9 @@ void SimulatedDevice::serveRequest(Request request, std::unique_lock<std::mutex>
             }
             break;
         case Request::Stop:
+            if (usbLayout_) {
+                removeUsbDevice(*usbLayout_);
+            }
             if (!config_.linkPath.empty() && !linkTarget_.empty()) {
                 removeLinkTo(config_.linkPath, linkTarget_);
             }
@@ -220,6 +237,10 @@ void SimulatedDevice::serveRequest(Request request, std::unique_lock<std::mutex>
 }
 
 void SimulatedDevice::doHangUp(std::unique_lock<std::mutex>& lock) {
+    // Out of the listing before the link goes, so that a listed port always opens.
+    if (usbLayout_) {
+        removeUsbDevice(*usbLayout_);
+    }
     closePty(pty_);
     if (!config_.linkPath.empty() && !linkTarget_.empty()) {
         removeLinkTo(config_.linkPath, linkTarget_);
@@ -241,6 +262,11 @@ bool SimulatedDevice::doPlug(std::unique_lock<std::mutex>&, std::string& error) 
         return false;
     }
     if (!config_.linkPath.empty() && !pointLinkAt(config_.linkPath, pty.path, error)) {
+        closePty(pty);
+        return false;
+    }
+    if (usbLayout_ && !addUsbDevice(*usbLayout_, error)) {
+        removeLinkTo(config_.linkPath, pty.path);
         closePty(pty);
         return false;
     }
@@ -343,6 +369,9 @@ void SimulatedDevice::handleLine(const ReceivedLine& line, std::unique_lock<std:
             CommandOutcome outcome = handleCommand(line.bytes, next);
             kind = outcome.kind;
             reply = std::move(outcome.reply);
+            if (kind == CommandKind::Commit) {
+                plan->forgetAtCommit(committed_, next);
+            }
             if (kind == CommandKind::Commit || kind == CommandKind::Erase) {
                 // An erase clears the stored profiles too, not only the working copy.
                 DeviceState committed = committed_;

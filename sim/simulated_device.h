@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "sim/faults.h"
 #include "sim/line_assembler.h"
 #include "sim/pty_port.h"
+#include "sim/usb_sysfs.h"
 
 namespace kvu::sim {
 
@@ -25,6 +27,8 @@ struct DeviceConfig {
     Faults faults;
     std::string linkPath;   // symlink kept pointing at the current line; empty: none
     std::string stateFile;  // committed values are kept here; empty: nothing survives a stop
+    // Listed as a USB device while plugged, its tty named after the symlink (needs linkPath).
+    UsbSysfsConfig usb;
     // Called on the service thread after every replug (new path) and hang-up (empty path).
     std::function<void(const std::string& path)> onLineChange;
 };
@@ -97,6 +101,7 @@ class SimulatedDevice {
 
     PtyPair pty_;
     std::string linkTarget_;
+    std::optional<UsbSysfsLayout> usbLayout_;
     LineAssembler assembler_;
     std::chrono::steady_clock::time_point replugAt_{};
     bool replugPending_ = false;

@@ -250,7 +250,14 @@ TEST(SimOptions, ParsesEveryOption) {
                                            "--replug-after",
                                            "300",
                                            "--line-at-a-time",
-                                           "--no-mcuid"};
+                                           "--no-mcuid",
+                                           "--forget-on-commit",
+                                           "2 apn",
+                                           "--forget-on-commit=w pw",
+                                           "--usb-sysfs",
+                                           "/tmp/sys",
+                                           "--usb-path",
+                                           "3-2.4.1"};
     SimOptions o;
     const ParseResult r = parseSimOptions(args, o);
     ASSERT_TRUE(r.ok) << r.error;
@@ -288,10 +295,16 @@ TEST(SimOptions, ParsesEveryOption) {
     EXPECT_EQ(f.replugAfter.count(), 300);
     EXPECT_TRUE(f.lineAtATime);
     EXPECT_TRUE(f.omitMcuId);
+    EXPECT_EQ(f.forgetOnCommit, (std::vector<FieldName>{{'2', "apn"}, {'w', "pw"}}));
+    EXPECT_EQ(c.usb.root, "/tmp/sys");
+    EXPECT_EQ(c.usb.path, "3-2.4.1");
 
     SimOptions help;
     ASSERT_TRUE(parseSimOptions({"--help"}, help).ok);
     EXPECT_TRUE(help.help);
+    EXPECT_TRUE(help.config.faults.forgetOnCommit.empty());
+    EXPECT_TRUE(help.config.usb.root.empty());
+    EXPECT_EQ(help.config.usb.path, "1-1.1");
 }
 
 TEST(SimOptions, RejectsBadInput) {
@@ -307,9 +320,25 @@ TEST(SimOptions, RejectsBadInput) {
         {"--noise-after", "\\q"},
         {"--silent=yes"},
         {"--baud", "fast"},
+        {"--forget-on-commit", "9 apn"},
+        {"--forget-on-commit", "w passphrase"},
+        {"--forget-on-commit", "2apn"},
+        {"--forget-on-commit", "2 apn x"},
+        {"--forget-on-commit", ""},
+        {"--usb-sysfs", ""},
+        {"--usb-sysfs", "/tmp/sys"},
+        {"--usb-path", "1-1.2"},
+        {"--link", "/tmp/l", "--usb-sysfs", "/tmp/sys", "--usb-path", "1-1"},
+        {"--link", "/tmp/l", "--usb-sysfs", "/tmp/sys", "--usb-path", "1-1."},
+        {"--link", "/tmp/l", "--usb-sysfs", "/tmp/sys", "--usb-path", "1-a.2"},
+        {"--link", "/tmp/l", "--usb-sysfs", "/tmp/sys", "--usb-path", "-1.2"},
     };
     for (const auto& args : bad) {
-        SCOPED_TRACE(args[0]);
+        std::string joined;
+        for (const std::string& a : args) {
+            joined += a + " ";
+        }
+        SCOPED_TRACE(joined);
         SimOptions o;
         const ParseResult r = parseSimOptions(args, o);
         EXPECT_FALSE(r.ok);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,78 +7,27 @@
 #include <string>
 #include <vector>
 
+#include "sim/device_state.h"
+#include "sim/state_file.h"
 #include "tests/sim/pty_client.h"
-
-extern char** environ;
+#include "tests/sim/sim_process.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using kvu::sim::test::PtyClient;
+using kvu::sim::test::SimProcess;
 
-// kvu-sim run as a child process, its stdout on a pipe.
-class SimProcess {
-  public:
-    bool start(const std::vector<std::string>& args) {
-        int out[2];
-        if (::pipe(out) != 0) {
-            return false;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        std::vector<std::string> all = {KVU_SIM_PROGRAM};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : all) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, KVU_SIM_PROGRAM, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        out_ = out[0];
-        return rc == 0;
-    }
-
-    // The next line the program printed, without its newline; empty at end of output.
-    std::string readLine() {
-        std::string line;
-        char c = 0;
-        while (::read(out_, &c, 1) == 1 && c != '\n') {
-            line += c;
-        }
-        return line;
-    }
-
-    // Sends SIGTERM and returns the exit status.
-    int terminate() {
-        ::kill(pid_, SIGTERM);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return status;
-    }
-
-    ~SimProcess() {
-        if (pid_ > 0) {
-            terminate();
-        }
-        if (out_ >= 0) {
-            ::close(out_);
-        }
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int out_ = -1;
-};
-
-TEST(SimProgram, ServesALinkAndKeepsCommittedValuesAcrossRestarts) {
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("kvu-sim-program-" + std::to_string(::getpid()));
+std::filesystem::path freshDir(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("kvu-sim-" + name + "-" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    return dir;
+}
+
+TEST(SimProgram, ServesALinkAndKeepsCommittedValuesAcrossRestarts) {
+    const auto dir = freshDir("program");
     const std::string link = (dir / "ttyKVU").string();
     const std::string state = (dir / "kvu.state").string();
     const std::vector<std::string> args = {"--link",   link,   "--state", state,
@@ -92,7 +39,7 @@ TEST(SimProgram, ServesALinkAndKeepsCommittedValuesAcrossRestarts) {
         ASSERT_TRUE(first.starts_with("kvu-sim: serving /dev/")) << first;
         EXPECT_EQ(std::filesystem::read_symlink(link).string(), first.substr(17));
 
-        kvu::sim::test::PtyClient client;
+        PtyClient client;
         std::string error;
         ASSERT_TRUE(client.open(link, error)) << error;
         EXPECT_EQ(client.exchange("serial\r"), "SERIAL KV77\r\n");
@@ -108,7 +55,7 @@ TEST(SimProgram, ServesALinkAndKeepsCommittedValuesAcrossRestarts) {
         SimProcess sim;
         ASSERT_TRUE(sim.start(args));
         ASSERT_TRUE(sim.readLine().starts_with("kvu-sim: serving "));
-        kvu::sim::test::PtyClient client;
+        PtyClient client;
         std::string error;
         ASSERT_TRUE(client.open(link, error)) << error;
         const std::string all = client.exchange("get\r", "GET w pw \r\n");
@@ -117,13 +64,101 @@ TEST(SimProgram, ServesALinkAndKeepsCommittedValuesAcrossRestarts) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(SimProgram, ReportsBadOptions) {
+// The whole reply to "get": its 24 lines.
+std::string readAll(PtyClient& client) {
+    if (!client.send("get\r")) {
+        return {};
+    }
+    return client.readUntil(
+        [](const std::string& text) {
+            std::size_t lines = 0;
+            for (std::size_t at = text.find("\r\n"); at != std::string::npos;
+                 at = text.find("\r\n", at + 2)) {
+                ++lines;
+            }
+            return lines == 24;
+        },
+        3s);
+}
+
+bool holds(const std::string& reply, const std::string& line) {
+    return reply.find(line + "\r\n") != std::string::npos;
+}
+
+TEST(SimProgram, ForgetsTheNamedFieldsAtTheCommitAndSavesWhatWasCommitted) {
+    const auto dir = freshDir("forget");
+    const std::string link = (dir / "ttyKVU").string();
+    const std::string state = (dir / "kvu.state").string();
     SimProcess sim;
-    ASSERT_TRUE(sim.start({"--error-regex", "(", "--delay"}));
-    EXPECT_EQ(sim.readLine(), "");
-    const int status = sim.terminate();
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 2);
+    ASSERT_TRUE(sim.start({"--link", link, "--state", state, "--init", "2 apn boot",
+                           "--forget-on-commit", "2 apn", "--forget-on-commit=w pw"}));
+    ASSERT_TRUE(sim.readLine().starts_with("kvu-sim: serving ")) << "no start line";
+    PtyClient client;
+    std::string error;
+    ASSERT_TRUE(client.open(link, error)) << error;
+
+    for (const char* line :
+         {"set 2 apn new\r", "set 2 user kept\r", "set w pw secret\r", "set w ssid net\r"}) {
+        EXPECT_EQ(client.exchange(line), std::string(line) + "\n");
+    }
+    std::string all = readAll(client);
+    EXPECT_TRUE(holds(all, "GET 2 apn new")) << all;
+    EXPECT_TRUE(holds(all, "GET w pw secret")) << all;
+
+    EXPECT_EQ(client.exchange("fw\r"), "FW OK\r\n");
+    all = readAll(client);
+    EXPECT_TRUE(holds(all, "GET 2 apn boot")) << all;
+    EXPECT_TRUE(holds(all, "GET w pw ")) << all;
+    EXPECT_TRUE(holds(all, "GET 2 user kept")) << all;
+    EXPECT_TRUE(holds(all, "GET w ssid net")) << all;
+
+    // A second commit keeps what the first one stored, forgotten fields included.
+    EXPECT_EQ(client.exchange("set 2 apn again\r"), "set 2 apn again\r\n");
+    EXPECT_EQ(client.exchange("fw\r"), "FW OK\r\n");
+    all = readAll(client);
+    EXPECT_TRUE(holds(all, "GET 2 apn boot")) << all;
+    EXPECT_TRUE(holds(all, "GET 2 user kept")) << all;
+
+    kvu::sim::DeviceState saved;
+    bool found = false;
+    ASSERT_TRUE(kvu::sim::loadStateFile(state, saved, found, error)) << error;
+    EXPECT_TRUE(found);
+    EXPECT_EQ(saved.wwan[1].apn, "boot");
+    EXPECT_EQ(saved.wwan[1].user, "kept");
+    EXPECT_EQ(saved.wifi.pw, "");
+    EXPECT_EQ(saved.wifi.ssid, "net");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(SimProgram, ReportsBadOptionsWithStatusTwo) {
+    const auto dir = freshDir("bad");
+    const std::string link = (dir / "ttyKVU").string();
+    const std::string sys = (dir / "sys").string();
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+    };
+    const std::vector<Case> cases = {
+        {"bad regex, missing value", {"--error-regex", "(", "--delay"}},
+        {"no such address", {"--forget-on-commit", "9 apn"}},
+        {"no such keyword", {"--forget-on-commit", "w passphrase"}},
+        {"address alone", {"--forget-on-commit", "2"}},
+        {"value given", {"--forget-on-commit", "2 apn x"}},
+        {"sysfs without link", {"--usb-sysfs", sys}},
+        {"path without sysfs", {"--link", link, "--usb-path", "1-1.2"}},
+        {"path without hub", {"--link", link, "--usb-sysfs", sys, "--usb-path", "1-1"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimProcess sim;
+        ASSERT_TRUE(sim.start(c.args));
+        EXPECT_EQ(sim.readLine(), "");
+        const int status = sim.terminate();
+        EXPECT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+    }
+    EXPECT_FALSE(std::filesystem::exists(sys));
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
