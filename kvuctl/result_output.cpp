@@ -228,15 +228,17 @@ QByteArray humanResults(const CtlOptions& options, const std::vector<DeviceRecor
         return listText(options, records).toUtf8();
     }
     QByteArray out;
+    bool tableShown = false;
     for (const DeviceRecord& r : records) {
         if (r.verdict == Verdict::Skipped) {
             continue;
         }
         if (options.command == Command::Show && r.verdict == Verdict::Ok) {
-            out += (identityLine(r) + profileTable(r.profiles, options.showSecrets)).toUtf8();
-            if (&r != &records.back()) {
+            if (tableShown) {
                 out += '\n';
             }
+            out += (identityLine(r) + profileTable(r.profiles, options.showSecrets)).toUtf8();
+            tableShown = true;
             continue;
         }
         if (options.command == Command::Read && options.file.isEmpty() &&
@@ -290,7 +292,11 @@ QByteArray jsonResults(const CtlOptions& options, const std::vector<DeviceRecord
         }
     }
     const QJsonObject document{{"exitStatus", exitStatus}, {"devices", devices}};
-    return QJsonDocument(document).toJson(QJsonDocument::Indented);
+    QByteArray text = QJsonDocument(document).toJson(QJsonDocument::Indented);
+    if (!text.endsWith('\n')) {
+        text += '\n';
+    }
+    return text;
 }
 
 QByteArray presetText(const DeviceProfiles& profiles, bool showSecrets, QString& error) {
