@@ -126,6 +126,39 @@ TEST_F(OperationsTest, EachFailingStepNamesItsCommandAndError) {
     }
 }
 
+TEST_F(OperationsTest, ReadBackNamesEveryFieldTheDeviceDidNotKeep) {
+    // Answers the commit, but keeps the old WWAN2 APN and password.
+    sim::Faults faults;
+    faults.forgetOnCommit = {{'2', "apn"}, {'2', "pw"}};
+    std::string error;
+    ASSERT_TRUE(device_->setFaults(faults, error)) << error;
+
+    const OperationResult unverified = writeVerifiedProfiles(*link_, profilesToWrite(), false);
+    EXPECT_TRUE(unverified.ok) << "without the read-back the commit's OK is all there is";
+
+    log_.clear();
+    const OperationResult result = writeVerifiedProfiles(*link_, profilesToWrite(), true);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.title, "Verify Result");
+    EXPECT_EQ(result.outcome, "Verify Failed");
+    EXPECT_EQ(device_->received().back(), "get\r");
+    ASSERT_EQ(result.differences.size(), 2u);
+    EXPECT_EQ(result.differences[0].field.name, "WWAN2 APN");
+    EXPECT_EQ(result.differences[0].expected, "apn.two");
+    EXPECT_EQ(result.differences[0].actual, "old.apn");
+    EXPECT_EQ(result.differences[1].field.name, "WWAN2 password");
+    EXPECT_TRUE(result.differences[1].field.secret);
+    EXPECT_EQ(result.error, "the device did not keep: WWAN2 APN, WWAN2 password");
+    EXPECT_TRUE(log_.contains(spdlog::level::err, "Verify Failed WWAN2 APN, WWAN2 password"));
+    EXPECT_FALSE(log_.anyContains("oldpw")) << "the read-back must not log a secret";
+
+    ASSERT_TRUE(device_->setFaults({}, error)) << error;
+    const OperationResult kept = writeVerifiedProfiles(*link_, profilesToWrite(), true);
+    EXPECT_TRUE(kept.ok) << kept.error.toStdString();
+    EXPECT_EQ(kept.outcome, "Verify Successfully");
+    EXPECT_EQ(kept.profiles, profilesToWrite());
+}
+
 TEST_F(OperationsTest, AnUnansweredCommitFailsTheWriteWithinItsBound) {
     sim::Faults faults;
     faults.silentOn.push_back({"fw"});

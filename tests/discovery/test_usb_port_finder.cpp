@@ -55,6 +55,30 @@ TEST(findKvuPort, TwoDevicesTakeTheFirstAndCountBoth) {
                                                      tree.port("ttyACM0").toStdString()}));
 }
 
+TEST(KvuPortList, ListsEveryDeviceWithWhereItIsPluggedIn) {
+    SysfsTree tree;
+    tree.usbDevice(kHub, "1a40", "0201", "0100");
+    tree.usbDevice(kHub + "/1-1.3", "0483", "5740", "0200");
+    tree.acmPort(kHub + "/1-1.3", "ttyACM1");
+    tree.usbDevice(kHub + "/1-1.4", "0483", "5740", "0200");
+    tree.acmPort(kHub + "/1-1.4", "ttyACM0");
+    tree.usbDevice(kHub + "/1-1.2", "0483", "df11", "0200");  // another product on the hub
+    tree.acmPort(kHub + "/1-1.2", "ttyACM2");
+    ASSERT_TRUE(tree.ok());
+
+    const std::vector<KvuPort> found = KvuPortList::list(tree.sysRoot(), tree.devRoot());
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].port, tree.port("ttyACM0"));
+    EXPECT_EQ(found[0].location, "1-1.4");
+    EXPECT_EQ(found[1].port, tree.port("ttyACM1"));
+    EXPECT_EQ(found[1].location, "1-1.3");
+
+    QStringList ports{"kept"};
+    EXPECT_EQ(KvuPortList::enumerate(ports, tree.sysRoot(), tree.devRoot()), 2);
+    EXPECT_EQ(ports, (QStringList{"kept", tree.port("ttyACM0"), tree.port("ttyACM1")}));
+    EXPECT_TRUE(KvuPortList::list(tree.sysRoot() + "/missing", tree.devRoot()).empty());
+}
+
 TEST(FixedPortFinder, FindsThePathWhileItExists) {
     SysfsTree tree;
     ASSERT_TRUE(tree.ok());
