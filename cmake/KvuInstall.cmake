@@ -43,7 +43,8 @@ if(UNIX AND NOT APPLE)
     string(CONCAT CPACK_PACKAGE_DESCRIPTION
         "Finds a KVU device on USB, shows its identity and its four cellular and one Wi-Fi\n"
         "profile, and writes, reloads or erases them; profiles can be kept in preset files.\n"
-        "Includes kvu-sim, a simulated device on a pseudo-terminal.")
+        "Includes kvuctl, the same from the command line for many devices at once, and\n"
+        "kvu-sim, a simulated device on a pseudo-terminal.")
     set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
     set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
     set(CPACK_DEBIAN_PACKAGE_SECTION utils)
