@@ -131,6 +131,9 @@ int runProgram(int argc, char** argv) {
     Job job;
     job.options = parsed.options;
     const CtlOptions& options = job.options;
+    if (options.command == Command::Watch) {
+        blockInterrupts();
+    }
     setupLogging(options.debugLog ? QStringLiteral("--log=DEBUG") : QString(),
                  QString::fromLatin1(kLogFile));
 

@@ -71,7 +71,8 @@ bool connectTo(ConnectionSupervisor& link, DeviceRecord& record) {
     return false;
 }
 
-void takeResult(const device::OperationResult& result, DeviceRecord& record) {
+void takeResult(ConnectionSupervisor& link, const device::OperationResult& result,
+                DeviceRecord& record) {
     record.outcome = result.outcome;
     if (result.ok) {
         record.verdict = Verdict::Ok;
@@ -84,6 +85,11 @@ void takeResult(const device::OperationResult& result, DeviceRecord& record) {
     record.differences = result.differences;
     if (!result.differences.empty()) {
         record.profiles = result.profiles;
+    }
+    if (!link.channel().isRunning()) {
+        record.hint = QStringLiteral(
+            "The device went away during the work (unplugged or reset). "
+            "Plug it in again and repeat.");
     }
 }
 
@@ -124,7 +130,7 @@ void writeTo(ConnectionSupervisor& link, const Job& job, DeviceRecord& record,
         notice(QStringLiteral("verifying"));
         written = device::verifyProfiles(link, wanted);
     }
-    takeResult(written, record);
+    takeResult(link, written, record);
 }
 
 void diffWith(const Job& job, DeviceRecord& record) {
@@ -209,7 +215,7 @@ DeviceRecord runDeviceJob(const Job& job, const Target& target, const StepNotice
         case Command::Erase:
             record.step = QStringLiteral("erase");
             notice(QStringLiteral("erasing"));
-            takeResult(device::eraseProfiles(link), record);
+            takeResult(link, device::eraseProfiles(link), record);
             break;
     }
     return record;

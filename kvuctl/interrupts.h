@@ -6,7 +6,9 @@
 
 namespace kvu::ctl {
 
-// Call before any other thread starts, so that every thread leaves the signals to the watcher.
+// Call before any other thread starts (the log's flusher included), so that every thread
+// leaves the signals to the watcher that watchInterrupts starts.
+void blockInterrupts();
 void watchInterrupts(std::function<void()> onFirst);
 
 }  // namespace kvu::ctl

@@ -26,6 +26,8 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 
 }  // namespace
 
+void blockInterrupts() {}
+
 void watchInterrupts(std::function<void()> onFirst) {
     g_onFirst = std::move(onFirst);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
