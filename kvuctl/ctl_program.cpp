@@ -136,6 +136,12 @@ int runProgram(int argc, char** argv) {
     }
     setupLogging(options.debugLog ? QStringLiteral("--log=DEBUG") : QString(),
                  QString::fromLatin1(kLogFile));
+    // Options and file names only: no secret is ever given on the command line.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    spdlog::info("kvuctl {}", arguments.join(u' '));
 
     const bool needsFile = options.command == Command::Write || options.command == Command::Diff ||
                            options.command == Command::Watch;

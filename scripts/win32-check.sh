@@ -21,6 +21,7 @@ sources=(
     app/restart_support_win.cpp
     app/stop_signals_win.cpp
     ui/win32_window_messages.cpp
+    kvuctl/interrupts_win.cpp
     tests/win32/link_check.cpp
 )
 objects=()
