@@ -45,6 +45,21 @@ int main(int argc, char** argv) {
     }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    // Opened before the line exists, so that a test finds the file (empty) once we serve.
+    std::FILE* transcript = nullptr;
+    if (!options.transcript.empty()) {
+        transcript = std::fopen(options.transcript.c_str(), "a");
+        if (transcript == nullptr) {
+            std::perror(("kvu-sim: " + options.transcript).c_str());
+            return 1;
+        }
+        options.config.onCommand = [transcript](const std::string& line) {
+            const std::size_t size = line.ends_with('\r') ? line.size() - 1 : line.size();
+            std::fwrite(line.data(), 1, size, transcript);
+            std::fputc('\n', transcript);
+            std::fflush(transcript);
+        };
+    }
     options.config.onLineChange = [](const std::string& path) {
         say(path.empty() ? std::string("kvu-sim: unplugged") : "kvu-sim: serving " + path);
     };
@@ -72,5 +87,8 @@ int main(int argc, char** argv) {
         }
     }
     device.stop();
+    if (transcript != nullptr) {
+        std::fclose(transcript);
+    }
     return 0;
 }

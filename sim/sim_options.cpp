@@ -82,6 +82,8 @@ The first line on stdout is "kvu-sim: serving <path>". SIGUSR1 unplugs, SIGUSR2 
 Line and storage:
   --link PATH            keep a symlink PATH pointing at the current line
   --state FILE           keep committed ("fw") values in FILE across restarts
+  --transcript FILE      append every command line received to FILE, one a line, its closing
+                         \r left off, as it arrives (before the reply)
 Identity and values:
   --fw-version TEXT      firmware version (after "VER ")
   --mcuid TEXT           MCU identifier (after "MCUID ")
@@ -179,6 +181,7 @@ ParseResult parseSimOptions(const std::vector<std::string>& args, SimOptions& op
     const std::map<std::string, Handler> withValue = {
         {"--link", text(c.linkPath)},
         {"--state", text(c.stateFile)},
+        {"--transcript", text(options.transcript)},
         {"--fw-version", text(c.initial.version)},
         {"--mcuid", text(c.initial.mcuId)},
         {"--serial", text(c.initial.serial)},

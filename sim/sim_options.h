@@ -11,6 +11,7 @@ namespace kvu::sim {
 
 struct SimOptions {
     DeviceConfig config;
+    std::string transcript;  // --transcript: every command line received is appended here
     bool help = false;
 };
 

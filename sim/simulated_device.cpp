@@ -347,6 +347,9 @@ void SimulatedDevice::run() {
 
 void SimulatedDevice::handleLine(const ReceivedLine& line, std::unique_lock<std::mutex>& lock) {
     received_.push_back(line.bytes);
+    if (config_.onCommand) {
+        config_.onCommand(line.bytes);
+    }
     const std::size_t index = ++commandCount_;
     changed_.notify_all();
     const std::shared_ptr<const FaultPlan> plan = plan_;

@@ -31,6 +31,9 @@ struct DeviceConfig {
     UsbSysfsConfig usb;
     // Called on the service thread after every replug (new path) and hang-up (empty path).
     std::function<void(const std::string& path)> onLineChange;
+    // Called on the service thread with every command line as received ("\r" included), before
+    // it is answered. Must not call back into the device.
+    std::function<void(const std::string& line)> onCommand;
 };
 
 class SimulatedDevice {

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -127,6 +129,34 @@ TEST(SimProgram, ForgetsTheNamedFieldsAtTheCommitAndSavesWhatWasCommitted) {
     EXPECT_EQ(saved.wwan[1].user, "kept");
     EXPECT_EQ(saved.wifi.pw, "");
     EXPECT_EQ(saved.wifi.ssid, "net");
+    std::filesystem::remove_all(dir);
+}
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(SimProgram, TranscriptAppendsEveryLineAsItArrivesRefusedOnesToo) {
+    const auto dir = freshDir("transcript");
+    const std::string link = (dir / "ttyKVU").string();
+    const std::string transcript = (dir / "wire.txt").string();
+    { std::ofstream(transcript) << "earlier run\n"; }
+    SimProcess sim;
+    ASSERT_TRUE(sim.start({"--link", link, "--transcript", transcript, "--error-match", "set 3"}));
+    ASSERT_TRUE(sim.readLine().starts_with("kvu-sim: serving "));
+    EXPECT_EQ(fileText(transcript), "earlier run\n");
+    PtyClient client;
+    std::string error;
+    ASSERT_TRUE(client.open(link, error)) << error;
+    EXPECT_EQ(client.exchange("ver\r", "0001\r\n"), "VER 1.0.0\r\nMCUID 0001\r\n");
+    EXPECT_EQ(client.exchange("set 3 apn no\r"), "ERROR\r\n");
+    // Read before the process ends: each line is on disk once its reply is.
+    EXPECT_EQ(client.exchange("set 1 apn a b\r"), "set 1 apn a b\r\n");
+    EXPECT_EQ(fileText(transcript), "earlier run\nver\nset 3 apn no\nset 1 apn a b\n");
+    // An unknown command goes in too.
+    EXPECT_EQ(client.exchange("nonsense\r"), "ERROR\r\n");
+    EXPECT_TRUE(fileText(transcript).ends_with("\nnonsense\n"));
     std::filesystem::remove_all(dir);
 }
 
