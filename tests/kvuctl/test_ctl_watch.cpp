@@ -1,0 +1,115 @@
+// Station mode: devices come and go while `kvuctl watch write` runs; each gets one result line.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include "tests/kvuctl/ctl_harness.h"
+
+namespace kvu::ctl::test {
+namespace {
+
+const FieldValues kStation = {{'1', "apn", "station.apn"}, {'w', "ssid", "StationNet"}};
+
+std::string verified(const Sim& sim) {
+    return sim.serial() + " on " + sim.port() + ": written and verified\n";
+}
+
+TEST(CtlWatch, DevicesPluggedOneAfterTheOtherAreEachWrittenOnceAndAReplugIsLeftAlone) {
+    Bench bench("watch");
+    const std::string file = bench.write("station.all", presetText(kStation));
+    CtlProcess ctl;
+    ASSERT_TRUE(ctl.start(bench, {"--report", "station.jsonl", "watch", "write", file}));
+
+    Sim first;
+    ASSERT_TRUE(first.start(bench, "ttyKVU1", "KVW001", {}, "1-1.1"));
+    ASSERT_TRUE(ctl.waitForOut(verified(first), 20s)) << ctl.out() << ctl.err();
+    Sim second;
+    ASSERT_TRUE(second.start(bench, "ttyKVU2", "KVW002", {}, "1-1.2"));
+    ASSERT_TRUE(ctl.waitForOut(verified(second), 20s)) << ctl.out() << ctl.err();
+    EXPECT_EQ(first.committedValue('1', "apn"), "station.apn");
+    EXPECT_EQ(second.committedValue('w', "ssid"), "StationNet");
+
+    // Plugged in again: looked at (it must be asked its serial) but not written again.
+    const std::size_t before = first.transcript().size();
+    ASSERT_TRUE(first.unplug());
+    ASSERT_TRUE(first.replug());
+    EXPECT_TRUE(first.waitForLine(before, "serial", 20s)) << ctl.err();
+    ASSERT_TRUE(first.waitForLine(before, "get", 20s)) << ctl.err();
+
+    ASSERT_TRUE(ctl.signal(SIGINT));
+    const CtlResult r = ctl.finish(30s);
+    ASSERT_FALSE(r.timedOut) << r.err;
+    EXPECT_EQ(r.status, 0) << "signal " << r.signal << "\n" << r.out << r.err;
+    EXPECT_EQ(r.out, verified(first) + verified(second));
+    EXPECT_NE(r.err.find("kvuctl: 2 provisioned, 0 failed\n"), std::string::npos) << r.err;
+    EXPECT_EQ(first.linesFrom(before, "set "), std::vector<std::string>{});
+    EXPECT_EQ(first.linesFrom(before, "fw"), std::vector<std::string>{});
+    EXPECT_EQ(first.linesFrom(0, "fw").size(), 1u);
+    EXPECT_EQ(second.linesFrom(0, "fw").size(), 1u);
+
+    const std::vector<std::string> report = splitLines(bench.read("station.jsonl"));
+    ASSERT_EQ(report.size(), 2u) << bench.read("station.jsonl");
+    for (const std::string& line : report) {
+        EXPECT_NE(line.find("\"operation\":\"watch write\""), std::string::npos) << line;
+        EXPECT_NE(line.find("\"outcome\":\"ok\""), std::string::npos) << line;
+    }
+}
+
+// Commands 1-3 are the connect (ver, serial, get); the hang-up comes after the 7th set line.
+const std::vector<std::string> kUnplugMidWrite = {"--hang-up-after", "10"};
+
+TEST(CtlWatch, AnUnplugInTheMiddleFailsThatDeviceOnly) {
+    Bench bench("watch-unplug");
+    const std::string file = bench.write("station.all", presetText(kStation));
+    Sim good;
+    Sim pulled;
+    ASSERT_TRUE(good.start(bench, "ttyKVU1", "KVW001", {}, "1-1.1"));
+    ASSERT_TRUE(pulled.start(bench, "ttyKVU2", "KVW002", kUnplugMidWrite, "1-1.2"));
+    CtlProcess ctl;
+    ASSERT_TRUE(ctl.start(bench, {"--report", "station.jsonl", "watch", "write", file}));
+
+    const std::string failed = "KVW002 on " + pulled.port() + ": FAILED at write";
+    ASSERT_TRUE(ctl.waitForOut(failed, 20s)) << ctl.out() << ctl.err();
+    ASSERT_TRUE(ctl.waitForOut(verified(good), 20s)) << ctl.out() << ctl.err();
+    EXPECT_EQ(pulled.said(), "kvu-sim: unplugged");
+    ASSERT_TRUE(ctl.signal(SIGINT));
+    const CtlResult r = ctl.finish(30s);
+    ASSERT_FALSE(r.timedOut) << r.err;
+    EXPECT_EQ(r.status, 1) << "signal " << r.signal << "\n" << r.out << r.err;
+    EXPECT_NE(r.err.find("kvuctl: 1 provisioned, 1 failed\n"), std::string::npos) << r.err;
+    EXPECT_EQ(countOf(r.out, "FAILED"), 1u) << r.out;
+    EXPECT_EQ(countOf(r.out, "written and verified"), 1u) << r.out;
+    EXPECT_EQ(good.committedValue('1', "apn"), "station.apn");
+    EXPECT_EQ(pulled.committedValue('1', "apn"), "(nothing committed)");
+    EXPECT_EQ(pulled.setLines().size(), 7u);
+
+    const std::string report = bench.read("station.jsonl");
+    EXPECT_EQ(splitLines(report).size(), 2u) << report;
+    EXPECT_NE(report.find("\"outcome\":\"failed\""), std::string::npos) << report;
+    EXPECT_NE(report.find("\"serial\":\"KVW002\""), std::string::npos) << report;
+}
+
+TEST(CtlWatch, AFailedDevicePluggedInAgainIsTriedAgainAndItsSuccessCounts) {
+    Bench bench("watch-retry");
+    const std::string file = bench.write("station.all", presetText(kStation));
+    Sim pulled;
+    ASSERT_TRUE(pulled.start(bench, "ttyKVU1", "KVW003", kUnplugMidWrite, "1-1.1"));
+    CtlProcess ctl;
+    ASSERT_TRUE(ctl.start(bench, {"watch", "write", file}));
+    ASSERT_TRUE(ctl.waitForOut("KVW003 on " + pulled.port() + ": FAILED at write", 20s))
+        << ctl.out() << ctl.err();
+    ASSERT_EQ(pulled.said(), "kvu-sim: unplugged");
+    // The count of commands goes on: no second hang-up.
+    ASSERT_TRUE(pulled.replug());
+    ASSERT_TRUE(ctl.waitForOut(verified(pulled), 20s)) << ctl.out() << ctl.err();
+    ASSERT_TRUE(ctl.signal(SIGINT));
+    const CtlResult r = ctl.finish(30s);
+    ASSERT_FALSE(r.timedOut) << r.err;
+    EXPECT_EQ(r.status, 0) << "signal " << r.signal << "\n" << r.out << r.err;
+    EXPECT_NE(r.err.find("kvuctl: 1 provisioned, 1 failed\n"), std::string::npos) << r.err;
+    EXPECT_EQ(pulled.committedValue('1', "apn"), "station.apn");
+}
+
+}  // namespace
+}  // namespace kvu::ctl::test
