@@ -307,16 +307,25 @@ bool CtlProcess::pump(std::chrono::milliseconds timeout) {
     return outFd_ >= 0 || errFd_ >= 0;
 }
 
-bool CtlProcess::waitForOut(const std::string& text, std::chrono::milliseconds timeout,
-                            std::size_t count) {
+bool CtlProcess::waitFor(const std::string& stream, const std::string& text,
+                         std::chrono::milliseconds timeout, std::size_t count) {
     const auto deadline = Clock::now() + timeout;
-    while (countOf(out_, text) < count) {
+    while (countOf(stream, text) < count) {
         const auto left = leftUntil(deadline);
         if (left.count() == 0 || !pump(std::min(left, 100ms))) {
-            return countOf(out_, text) >= count;
+            return countOf(stream, text) >= count;
         }
     }
     return true;
+}
+
+bool CtlProcess::waitForOut(const std::string& text, std::chrono::milliseconds timeout,
+                            std::size_t count) {
+    return waitFor(out_, text, timeout, count);
+}
+
+bool CtlProcess::waitForErr(const std::string& text, std::chrono::milliseconds timeout) {
+    return waitFor(err_, text, timeout, 1);
 }
 
 bool CtlProcess::signal(int signal) const {

@@ -110,6 +110,7 @@ class CtlProcess {
     // Collects output until stdout holds `text` `count` times; false when the time ran out.
     bool waitForOut(const std::string& text, std::chrono::milliseconds timeout,
                     std::size_t count = 1);
+    bool waitForErr(const std::string& text, std::chrono::milliseconds timeout);
     bool signal(int signal) const;
     // Collects the rest and waits for the end; kills it after `timeout`.
     CtlResult finish(std::chrono::milliseconds timeout = 30s);
@@ -120,6 +121,8 @@ class CtlProcess {
   private:
     // Reads what is there within `timeout`; false when both pipes are closed.
     bool pump(std::chrono::milliseconds timeout);
+    bool waitFor(const std::string& stream, const std::string& text,
+                 std::chrono::milliseconds timeout, std::size_t count);
 
     pid_t pid_ = -1;
     int outFd_ = -1;

@@ -135,5 +135,22 @@ TEST(CtlPartialFile, OnlyItsSectionsChangeTheOthersGoOutWithTheDevicesValues) {
     }
 }
 
+TEST(CtlPartialFile, ABadEntryTheDeviceHoldsInAGroupTheFileLeavesOutStopsBeforeAnySetLine) {
+    Bench bench("partial-bad");
+    Sim sim;
+    ASSERT_TRUE(sim.start(bench, "ttyKVU1", "KVP002", {"--init", "3 user two words"}));
+    const std::string file = bench.write("wwan1.all", presetText({{'1', "apn", "new.one"}}));
+    const CtlResult r = runCtl(bench, {"--port", sim.port(), "--report", "r.jsonl", "write", file});
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("KVP002 on " + sim.port() +
+                         ": NOT WRITTEN, invalid entry: WWAN 3 - User "
+                         "Name: Please enter only ASCII characters other than spaces.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(sim.setLines(), std::vector<std::string>{});
+    EXPECT_NE(bench.read("r.jsonl").find("\"outcome\":\"invalid\""), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kvu::ctl::test

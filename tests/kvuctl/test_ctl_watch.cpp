@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "tests/kvuctl/ctl_harness.h"
 
@@ -109,6 +112,47 @@ TEST(CtlWatch, AFailedDevicePluggedInAgainIsTriedAgainAndItsSuccessCounts) {
     EXPECT_EQ(r.status, 0) << "signal " << r.signal << "\n" << r.out << r.err;
     EXPECT_NE(r.err.find("kvuctl: 1 provisioned, 1 failed\n"), std::string::npos) << r.err;
     EXPECT_EQ(pulled.committedValue('1', "apn"), "station.apn");
+}
+
+TEST(CtlWatch, ABusyPortIsSaidOnceAndWrittenWhenTheOtherProgramLetsGo) {
+    Bench bench("watch-busy");
+    const std::string file = bench.write("station.all", presetText(kStation));
+    Sim held;
+    ASSERT_TRUE(held.start(bench, "ttyKVU1", "KVW004", {}, "1-1.1"));
+    const int fd = ::open(held.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    CtlProcess ctl;
+    ASSERT_TRUE(ctl.start(bench, {"watch", "write", file}));
+    const std::string busy = held.port() + ": port busy\n";
+    ASSERT_TRUE(ctl.waitForOut(busy, 20s)) << ctl.out() << ctl.err();
+    // Tried again every second meanwhile, but not said again.
+    EXPECT_FALSE(ctl.waitForOut(busy, 2500ms, 2)) << ctl.out();
+    ::close(fd);
+    ASSERT_TRUE(ctl.waitForOut(verified(held), 20s)) << ctl.out() << ctl.err();
+    ASSERT_TRUE(ctl.signal(SIGINT));
+    const CtlResult r = ctl.finish(30s);
+    EXPECT_EQ(r.status, 0) << "signal " << r.signal << "\n" << r.out << r.err;
+    EXPECT_EQ(countOf(r.out, busy), 1u) << r.out;
+    EXPECT_EQ(held.committedValue('1', "apn"), "station.apn");
+}
+
+TEST(CtlWatch, AnInterruptLetsTheWriteInProgressFinish) {
+    Bench bench("watch-interrupt");
+    const std::string file = bench.write("station.all", presetText(kStation));
+    Sim slow;
+    // About 30 commands: well over a second of work.
+    ASSERT_TRUE(slow.start(bench, "ttyKVU1", "KVW005", {"--delay", "50"}, "1-1.1"));
+    CtlProcess ctl;
+    ASSERT_TRUE(ctl.start(bench, {"watch", "write", file}));
+    ASSERT_TRUE(ctl.waitForErr(slow.port() + ": writing", 20s)) << ctl.err();
+    ASSERT_TRUE(ctl.signal(SIGINT));
+    const CtlResult r = ctl.finish(30s);
+    ASSERT_FALSE(r.timedOut) << r.err;
+    EXPECT_EQ(r.status, 0) << "signal " << r.signal << "\n" << r.out << r.err;
+    EXPECT_EQ(r.out, verified(slow));
+    EXPECT_NE(r.err.find("kvuctl: 1 provisioned, 0 failed\n"), std::string::npos) << r.err;
+    EXPECT_EQ(slow.committedValue('w', "ssid"), "StationNet");
 }
 
 }  // namespace
