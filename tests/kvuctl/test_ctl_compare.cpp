@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <algorithm>
 
 #include "tests/kvuctl/ctl_harness.h"
@@ -89,6 +93,27 @@ TEST(CtlDiff, EqualAndUnequalFilesAndNothingWritten) {
             EXPECT_EQ(r.out.find(text), std::string::npos) << text << "\n---\n" << r.out;
         }
     }
+
+    // The same in JSON, for scripts: the status inside the document too, secrets without values.
+    const std::string file = bench.write(
+        "compare.all", presetText(changed(changed(wwan2AndWifi, '2', "user", "new-user"), 'w', "pw",
+                                          "new-passphrase")));
+    const CtlResult r = runCtl(bench, {"--port", sim.port(), "--json", "diff", file});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+    EXPECT_EQ(document.value("exitStatus").toInt(), 1) << r.out;
+    const QJsonArray devices = document.value("devices").toArray();
+    ASSERT_EQ(devices.size(), 1) << r.out;
+    const QJsonObject device = devices.at(0).toObject();
+    EXPECT_EQ(device.value("serial").toString(), "KVD001");
+    EXPECT_EQ(device.value("outcome").toString(), "differs");
+    const QJsonArray differences = device.value("differences").toArray();
+    ASSERT_EQ(differences.size(), 2) << r.out;
+    EXPECT_EQ(differences.at(0).toObject(),
+              (QJsonObject{{"field", "WWAN2 user name"}, {"file", "new-user"}, {"device", "ou2"}}));
+    EXPECT_EQ(differences.at(1).toObject(),
+              (QJsonObject{{"field", "Wi-Fi passphrase"}, {"differs", true}}));
+
     EXPECT_TRUE(sim.setLines().empty());
     EXPECT_TRUE(sim.linesFrom(0, "fw").empty());
     EXPECT_FALSE(sim.linesFrom(0, "get").empty());

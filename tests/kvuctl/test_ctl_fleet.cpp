@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -134,7 +135,9 @@ TEST(CtlFleet, FourDevicesWrittenSideBySideEachWithItsOwnOutcomeAndRecord) {
         EXPECT_EQ(record.value("failedCommand").toString(), e.failedCommand);
         EXPECT_EQ(record.value("error").toString().isEmpty(), QString(e.outcome) == "ok");
         EXPECT_EQ(record.value("differingFields").toVariant().toStringList(), e.differing);
-        EXPECT_FALSE(record.value("time").toString().isEmpty());
+        EXPECT_TRUE(
+            QDateTime::fromString(record.value("time").toString(), Qt::ISODateWithMs).isValid())
+            << record.value("time").toString().toStdString();
     }
 }
 
