@@ -82,6 +82,8 @@ TEST(CtlWatch, AnUnplugInTheMiddleFailsThatDeviceOnly) {
     EXPECT_EQ(r.status, 1) << "signal " << r.signal << "\n" << r.out << r.err;
     EXPECT_NE(r.err.find("kvuctl: 1 provisioned, 1 failed\n"), std::string::npos) << r.err;
     EXPECT_EQ(countOf(r.out, "FAILED"), 1u) << r.out;
+    EXPECT_EQ(countOf(r.out, "    The device went away during the work (unplugged or reset)."), 1u)
+        << r.out;
     EXPECT_EQ(countOf(r.out, "written and verified"), 1u) << r.out;
     EXPECT_EQ(good.committedValue('1', "apn"), "station.apn");
     EXPECT_EQ(pulled.committedValue('1', "apn"), "(nothing committed)");
