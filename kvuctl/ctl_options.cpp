@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -61,6 +63,20 @@ std::string checkCombinations(const CtlOptions& o) {
     if (o.showSecrets && o.command != Command::Show &&
         !(o.command == Command::Read && o.file.isEmpty())) {
         return "--show-secrets applies to show, and to read without -o";
+    }
+    return {};
+}
+
+// The first argument that is neither an option nor the value of one.
+std::string firstWord(int argc, const char* const* argv) {
+    const std::string withValue[] = {"--port", "--serial", "--report", "--log"};
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (std::find(std::begin(withValue), std::end(withValue), arg) != std::end(withValue)) {
+            ++i;
+        } else if (!arg.empty() && arg.front() != '-') {
+            return arg;
+        }
     }
     return {};
 }
@@ -136,6 +152,16 @@ ParseOutcome parseCommandLine(int argc, const char* const* argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
+        // A mistyped command stands where a command should: name it rather than say that one
+        // is missing.
+        if (const std::string word = firstWord(argc, argv);
+            dynamic_cast<const CLI::RequiredError*>(&e) != nullptr && !word.empty() &&
+            app.get_subcommands().empty()) {
+            outcome.err = "kvuctl: unknown command: " + word +
+                          " (list, show, read, write, diff, erase, watch)\n";
+            outcome.exitStatus = kExitBadInput;
+            return outcome;
+        }
         const int code = app.exit(e, out, err);
         outcome.out = out.str();
         outcome.err = err.str();

@@ -6,6 +6,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "kvuctl/audit_report.h"
@@ -58,6 +59,11 @@ bool loadFile(Job& job, QString& error) {
 }
 
 int statusOf(const std::vector<DeviceRecord>& records) {
+    // Ports named on the command line where nothing is plugged in: no device was found.
+    if (!records.empty() && std::all_of(records.begin(), records.end(),
+                                        [](const DeviceRecord& r) { return r.absent; })) {
+        return kExitNoDevice;
+    }
     for (const DeviceRecord& r : records) {
         if (r.verdict == Verdict::Failed || r.verdict == Verdict::Differs ||
             r.verdict == Verdict::Invalid) {

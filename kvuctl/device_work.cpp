@@ -34,6 +34,7 @@ bool connectTo(ConnectionSupervisor& link, DeviceRecord& record) {
             return true;
         }
         case ConnectOutcome::NoPort:
+            record.absent = true;
             record.error = QStringLiteral("%1 does not exist").arg(port);
             record.hint = QStringLiteral(
                 "Check the cable and the port name; `kvuctl list` "

@@ -34,6 +34,7 @@ struct DeviceRecord {
     QString error;          // what went wrong, for a person
     QString hint;           // what a person can do about it
     QString file;           // the file written by read
+    bool absent = false;    // the port does not exist (nothing plugged in there)
     DeviceProfiles profiles;
     std::vector<FieldDifference> differences;
 };

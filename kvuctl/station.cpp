@@ -82,8 +82,14 @@ void Station::launch(const Target& target) {
     auto slot = std::make_unique<Slot>();
     Slot* s = slot.get();
     const QSet<QString> provisioned = provisioned_;
-    const int row = progress_ != nullptr ? progress_->add(target.port) : -1;
-    s->thread = std::thread([this, s, target, provisioned, row] {
+    // One row per port however often it comes back, and a port retried after a failure that
+    // was already said stays quiet until it gets further.
+    if (progress_ != nullptr && !progressRows_.contains(target.port)) {
+        progressRows_.insert(target.port, progress_->add(target.port));
+    }
+    const int row = progressRows_.value(target.port, -1);
+    const bool retry = quietFailures_.contains(target.port);
+    s->thread = std::thread([this, s, target, provisioned, row, retry] {
         ConnectionSupervisor link(fixedPortFinder(target.port));
         link.setLossNotice([s](std::uint64_t) {
             {
@@ -92,8 +98,8 @@ void Station::launch(const Target& target) {
             }
             s->wake.notify_all();
         });
-        const StepNotice notice = [this, row](const QString& step) {
-            if (progress_ != nullptr) {
+        const StepNotice notice = [this, row, retry](const QString& step) {
+            if (progress_ != nullptr && !(retry && step == QStringLiteral("connecting"))) {
                 progress_->step(row, step);
             }
         };

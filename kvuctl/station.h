@@ -60,6 +60,7 @@ class Station : public QObject {
     QSet<QString> provisioned_;                       // serials written (and verified)
     QSet<QString> failing_;                           // serials whose last attempt failed
     QMap<QString, QString> quietFailures_;            // port: its last connect error shown
+    QMap<QString, int> progressRows_;                 // port: its progress row
     int succeeded_ = 0;
     int failed_ = 0;
 };

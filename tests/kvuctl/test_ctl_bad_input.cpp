@@ -74,7 +74,7 @@ TEST_P(CtlBadInput, ExitsTwoAndNeverOpensThePort) {
 
 const BadInput kCases[] = {
     {"unknown_option", {"--port", "{port}", "--bogus", "write", "good.all"}, {"--bogus"}},
-    {"unknown_command", {"--port", "{port}", "flash", "good.all"}, {"A subcommand is required"}},
+    {"unknown_command", {"--port", "{port}", "flash", "good.all"}, {"unknown command: flash"}},
     {"no_file_named", {"--port", "{port}", "write"}, {"FILE"}},
     {"missing_file", {"--port", "{port}", "write", "missing.all"}, {"missing.all: no such file"}},
     {"unreadable_file",

@@ -23,6 +23,12 @@ TEST(CtlSelection, NoneAttachedIsStatusThree) {
         EXPECT_NE(r.err.find("kvuctl: no KVU found."), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
     }
+    // Named ports where nothing is plugged in: no device either, each one said.
+    const std::string gone = (bench.dev / "ttyGONE").string();
+    const CtlResult named = runCtl(bench, {"--port", gone, "--port", gone + "2", "show"});
+    EXPECT_EQ(named.status, 3) << named.out << named.err;
+    EXPECT_NE(named.out.find(gone + " does not exist"), std::string::npos) << named.out;
+    EXPECT_NE(named.out.find(gone + "2 does not exist"), std::string::npos) << named.out;
 }
 
 TEST(CtlSelection, TwoAttachedNeedAChoiceAndASerialPicksOne) {
