@@ -110,8 +110,7 @@ int runStation(const Job& job, AuditReport* report) {
     ProgressLines progress(stderr, false);
     Station station(job, watchedPorts(job.options), report, &progress);
     QObject::connect(&station, &Station::finished, &app, &QCoreApplication::quit);
-    watchInterrupts(
-        [&station] { QMetaObject::invokeMethod(&station, &Station::stop, Qt::QueuedConnection); });
+    watchInterrupts([&station] { station.requestStop(); });
     print(stderr, QStringLiteral("kvuctl: waiting for devices; each new one gets %1 (Ctrl+C "
                                  "ends after the work in progress)\n")
                       .arg(job.options.file)

@@ -27,6 +27,7 @@ Station::Station(Job job, AttachedList attached, AuditReport* report, ProgressLi
     : job_(std::move(job)), attached_(std::move(attached)), report_(report), progress_(progress) {
     timer_.setInterval(1000);
     connect(&timer_, &QTimer::timeout, this, &Station::scan);
+    connect(&wakeup_, &ThreadWakeup::woken, this, &Station::drainEvents);
 }
 
 Station::~Station() {
@@ -45,6 +46,11 @@ Station::~Station() {
 void Station::start() {
     timer_.start();
     scan();
+}
+
+void Station::requestStop() {
+    stopRequested_ = true;
+    wakeup_.wake();
 }
 
 void Station::stop() {
@@ -108,9 +114,7 @@ void Station::launch(const Target& target) {
         };
         const DeviceRecord record = runDeviceJob(job_, target, notice, link, fresh);
         const bool worked = link.linkUp() || record.step != QStringLiteral("connect");
-        QMetaObject::invokeMethod(
-            this, [this, port = target.port, record, worked] { slotDone(port, record, worked); },
-            Qt::QueuedConnection);
+        post({Event::Done, target.port, record, worked, false});
         bool left = false;
         if (link.linkUp()) {
             std::unique_lock lock(s->mutex);
@@ -118,10 +122,35 @@ void Station::launch(const Target& target) {
             left = s->lost;
         }
         link.disconnect();
-        QMetaObject::invokeMethod(
-            this, [this, port = target.port, left] { slotGone(port, left); }, Qt::QueuedConnection);
+        post({Event::Gone, target.port, {}, false, left});
     });
     slots_.emplace(target.port, std::move(slot));
+}
+
+void Station::post(Event event) {
+    {
+        std::lock_guard lock(eventsMutex_);
+        events_.push_back(std::move(event));
+    }
+    wakeup_.wake();
+}
+
+void Station::drainEvents() {
+    if (stopRequested_.exchange(false)) {
+        stop();
+    }
+    std::deque<Event> events;
+    {
+        std::lock_guard lock(eventsMutex_);
+        events.swap(events_);
+    }
+    for (const Event& event : events) {
+        if (event.kind == Event::Done) {
+            slotDone(event.port, event.record, event.worked);
+        } else {
+            slotGone(event.port, event.left);
+        }
+    }
 }
 
 void Station::slotDone(const QString& port, const DeviceRecord& record, bool worked) {

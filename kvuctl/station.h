@@ -7,8 +7,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +20,7 @@
 #include "kvuctl/device_targets.h"
 #include "kvuctl/device_work.h"
 #include "kvuctl/progress_lines.h"
+#include "kvuctl/thread_wakeup.h"
 
 namespace kvu::ctl {
 
@@ -30,20 +33,37 @@ class Station : public QObject {
 
     // Looks for devices now and then every second; the event loop must run.
     void start();
-    // No new devices; the work in progress ends, then `finished` is emitted.
-    void stop();
-    // Looks for new devices now (an arrival event, a watched path that changed).
-    void scan();
 
     int exitStatus() const;
     int succeeded() const { return succeeded_; }
     int failed() const { return failed_; }
 
+    // From any thread (a signal watcher): stop() on the station's thread.
+    void requestStop();
+
+  public Q_SLOTS:
+    // No new devices; the work in progress ends, then `finished` is emitted.
+    void stop();
+    // Looks for new devices now (an arrival event, a watched path that changed).
+    void scan();
+
   Q_SIGNALS:
     void finished();
 
+  private Q_SLOTS:
+    void drainEvents();
+
   private:
     struct Slot;
+    // What a device's thread hands to the station's thread.
+    struct Event {
+        enum Kind { Done, Gone } kind;
+        QString port;
+        DeviceRecord record;
+        bool worked = false;  // Done: the device was reached
+        bool left = false;    // Gone: the device went away (rather than a stop)
+    };
+    void post(Event event);
     void launch(const Target& target);
     void slotDone(const QString& port, const DeviceRecord& record, bool worked);
     void slotGone(const QString& port, bool left);
@@ -56,6 +76,10 @@ class Station : public QObject {
     QTimer timer_;
     bool stopping_ = false;
 
+    ThreadWakeup wakeup_;
+    std::atomic<bool> stopRequested_{false};
+    std::mutex eventsMutex_;
+    std::deque<Event> events_;
     std::map<QString, std::unique_ptr<Slot>> slots_;  // by port, while a thread serves it
     QSet<QString> provisioned_;                       // serials written (and verified)
     QSet<QString> failing_;                           // serials whose last attempt failed
