@@ -28,7 +28,7 @@ struct OpenResult {
 
 enum class ReadStatus {
     Data,     // count bytes were read
-    Timeout,  // nothing arrived in time, or the wait was cancelled
+    Timeout,  // the wait was cancelled or interrupted; nothing was read
     Broken,   // the line is gone (hang-up, device removed, read error)
 };
 
@@ -41,10 +41,6 @@ struct ReadResult {
 // must not overlap any other call (the channel serialises them).
 class SerialPort {
   public:
-    // The wait of one read when nothing arrives where the port polls (POSIX); the receive loop
-    // checks its stop flag this often there. The Windows port waits on arrival events instead.
-    static constexpr int kReadTimeoutMs = 100;
-
     SerialPort();
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
@@ -58,10 +54,10 @@ class SerialPort {
     long write(const char* data, std::size_t size);
     // Waits up to timeoutMs until the line takes more output; false on time-out or error.
     bool waitWritable(int timeoutMs);
-    // Waits for data and reads at most capacity bytes. The wait ends when data arrives, the line
-    // breaks or cancelRead() is called, and where the port polls also after kReadTimeoutMs.
+    // Waits without a time-out and reads at most capacity bytes. The wait ends only when data
+    // arrives, the line breaks or cancelRead() is called, so an idle line costs no wake-ups.
     ReadResult read(char* buffer, std::size_t capacity);
-    // Makes a pending or the next read() return Timeout at once.
+    // Makes a pending or the next read() return Timeout at once; nothing else ends an idle wait.
     void cancelRead();
     void close();
 

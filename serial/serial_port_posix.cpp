@@ -1,5 +1,5 @@
-// POSIX serial port: a non-blocking descriptor driven by poll(), plus a pipe that lets another
-// thread end a pending wait without closing the descriptor under the reader.
+// POSIX serial port: a non-blocking descriptor driven by poll() without a time-out, plus a pipe
+// that lets another thread end a pending wait without closing the descriptor under the reader.
 #include "serial/serial_port.h"
 
 #include <fcntl.h>
@@ -50,6 +50,9 @@ int openExclusive(const std::string& path) {
     (void)::ioctl(fd, TIOCEXCL);
     return fd;
 }
+
+// VTIME in tenths of a second, for a reader that would block on the descriptor; ours never does.
+constexpr cc_t kBlockingReadTenths = 1;
 
 void closeQuietly(int& fd) {
     if (fd >= 0) {
@@ -107,7 +110,7 @@ OpenResult SerialPort::open(const std::string& name) {
     if (::tcgetattr(fd, &timing) != 0)
         return giveUp(OpenStep::GetTimeouts);
     timing.c_cc[VMIN] = 0;
-    timing.c_cc[VTIME] = kReadTimeoutMs / 100;
+    timing.c_cc[VTIME] = kBlockingReadTenths;
     if (::tcsetattr(fd, TCSANOW, &timing) != 0)
         return giveUp(OpenStep::SetTimeouts);
 
@@ -160,8 +163,9 @@ ReadResult SerialPort::read(char* buffer, std::size_t capacity) {
         result.status = ReadStatus::Broken;
         return result;
     }
+    // No time-out: data, a hang-up (POLLHUP/POLLERR come unasked) or the wake pipe end it.
     pollfd p[2] = {{handle_->fd, POLLIN, 0}, {handle_->wakeRead, POLLIN, 0}};
-    const int ready = ::poll(p, 2, kReadTimeoutMs);
+    const int ready = ::poll(p, 2, -1);
     if (ready < 0) {
         result.status = errno == EINTR ? ReadStatus::Timeout : ReadStatus::Broken;
         return result;
