@@ -17,6 +17,7 @@ trap 'rm -rf "$out"' EXIT
 sources=(
     serial/serial_port_win32.cpp
     discovery/setupapi_com_ports.cpp
+    discovery/device_monitor_win32.cpp
     app/single_instance_win.cpp
     app/restart_support_win.cpp
     app/stop_signals_win.cpp
@@ -35,7 +36,7 @@ done
 "$rc" -I app app/kvu_utility.rc -O coff -o "$out/kvu_utility.res.o"
 echo "compiled app/kvu_utility.rc"
 "$cxx" -static -o "$out/link_check.exe" "${objects[@]}" "$out/kvu_utility.res.o" \
-    -lsetupapi -ladvapi32
+    -lsetupapi -ladvapi32 -luser32
 file "$out/link_check.exe" | grep -q 'PE32+ executable' || {
     echo "link_check.exe is not a Windows executable" >&2
     exit 1

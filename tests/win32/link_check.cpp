@@ -7,6 +7,7 @@
 #include "app/restart_support.h"
 #include "app/single_instance.h"
 #include "app/stop_signals.h"
+#include "discovery/device_monitor.h"
 #include "discovery/setupapi_com_ports.h"
 #include "serial/serial_port.h"
 #include "ui/win32_window_messages.h"
@@ -36,6 +37,14 @@ int main() {
     visitor.failed = [](kvu::win::ComPortFailure) {};
     const bool walked = kvu::win::walkComPorts(visitor);
 
+    kvu::DeviceMonitor monitor;
+    const bool monitoring = monitor.open().ok();
+    if (monitoring) {
+        (void)monitor.waitable();
+        ports += static_cast<int>(monitor.takeArrivals().size());
+        monitor.close();
+    }
+
     kvu::win::appendAboutItem(nullptr, 0x0010, L"About");
     const kvu::win::WindowMessage decoded = kvu::win::decodeWindowMessage(nullptr, 0x0010);
     (void)decoded;
@@ -49,7 +58,7 @@ int main() {
         stops.finished();
     }
 
-    std::printf("%d %d %d %d %d\n", acquired, opened.ok(), walked, ports,
+    std::printf("%d %d %d %d %d %d\n", acquired, opened.ok(), walked, monitoring, ports,
                 static_cast<int>(kvu::win::deviceChangeResult()));
     return 0;
 }

@@ -1,0 +1,108 @@
+#include "discovery/port_arrivals.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#else
+#include <QSocketNotifier>
+#endif
+
+#include <spdlog/spdlog.h>
+
+#include <atomic>
+
+#include "discovery/device_monitor.h"
+#include "logging/log_format.h"
+
+namespace kvu {
+
+namespace {
+
+constexpr const char* kWatchDevices = "PortArrivals::watchDevices";
+
+// What tells a replaced path from the same one: where it points and when that node was made
+// or last given new rights. Empty while the path (or its target) is missing.
+QString identityOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        return {};
+    }
+    return info.symLinkTarget() + QLatin1Char('|') +
+           QString::number(info.fileTime(QFileDevice::FileMetadataChangeTime).toMSecsSinceEpoch());
+}
+
+}  // namespace
+
+PortArrivals::PortArrivals(QObject* parent) : QObject(parent) {}
+
+PortArrivals::~PortArrivals() = default;
+
+bool PortArrivals::watchDevices() {
+    if (monitor_ && monitor_->isOpen()) {
+        return true;
+    }
+    auto monitor = std::make_unique<DeviceMonitor>();
+    const MonitorOpenResult opened = monitor->open();
+    if (!opened.ok()) {
+        // One line per process: a front end that asks again learns nothing new.
+        static std::atomic<bool> said{false};
+        if (!said.exchange(true)) {
+            spdlog::debug("{} no device monitor, arrivals are polled: {}", kWatchDevices,
+                          opened.systemMessage);
+        }
+        return false;
+    }
+#ifdef Q_OS_WIN
+    auto* notifier = new QWinEventNotifier(reinterpret_cast<Qt::HANDLE>(monitor->waitable()), this);
+    connect(notifier, &QWinEventNotifier::activated, this, &PortArrivals::takeDeviceNotices);
+#else
+    auto* notifier =
+        new QSocketNotifier(static_cast<qintptr>(monitor->waitable()), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &PortArrivals::takeDeviceNotices);
+#endif
+    notifier_ = notifier;
+    monitor_ = std::move(monitor);
+    return true;
+}
+
+bool PortArrivals::watchPath(const QString& path) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !QFileInfo(info.absolutePath()).isDir()) {
+        return false;
+    }
+    if (watcher_ == nullptr) {
+        watcher_ = new QFileSystemWatcher(this);
+        connect(watcher_, &QFileSystemWatcher::directoryChanged, this,
+                &PortArrivals::folderChanged);
+    }
+    if (!watchedPath_.isEmpty()) {
+        watcher_->removePath(QFileInfo(watchedPath_).absolutePath());
+    }
+    watchedPath_ = info.absoluteFilePath();
+    seenIdentity_ = identityOf(watchedPath_);
+    return watcher_->addPath(info.absolutePath());
+}
+
+void PortArrivals::takeDeviceNotices() {
+    // All of them first: a receiver that runs an event loop must not find the monitor still
+    // readable and be called again for the same notice.
+    for (const std::string& port : monitor_->takeArrivals()) {
+        Q_EMIT portMayHaveArrived(QString::fromStdString(port));
+    }
+}
+
+void PortArrivals::folderChanged() {
+    // The folder changes for every file in it; only a new or replaced path counts.
+    const QString identity = identityOf(watchedPath_);
+    if (identity == seenIdentity_) {
+        return;
+    }
+    seenIdentity_ = identity;
+    if (!identity.isEmpty()) {
+        Q_EMIT portMayHaveArrived(watchedPath_);
+    }
+}
+
+}  // namespace kvu
