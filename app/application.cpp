@@ -17,6 +17,7 @@
 #include "app/restart_support.h"
 #include "app/simulated_port.h"
 #include "app/stop_signals.h"
+#include "discovery/port_arrivals.h"
 #include "ui/main_dialog.h"
 
 namespace {
@@ -50,6 +51,26 @@ class StopWatch {
     std::unique_ptr<QSocketNotifier> notifier_;
 #endif
 };
+
+// Where the window hears of a port's arrival: a watch on the folder of --port, else the system's
+// device notices. On Windows the window gets the device broadcasts itself; the simulated device
+// is there from the start. Without either the timer alone finds the port.
+void watchArrivals(kvu::PortArrivals& arrivals, const kvu::AppOptions& options) {
+#ifdef Q_OS_WIN
+    (void)arrivals;
+    (void)options;
+#else
+    if (options.simulate) {
+        return;
+    }
+    if (options.port.isEmpty()) {
+        arrivals.watchDevices();
+    } else if (!arrivals.watchPath(options.port)) {
+        spdlog::debug("{} {} cannot be watched, arrivals are polled",
+                      "CKVUUtilityApp::InitInstance", options.port.toStdString());
+    }
+#endif
+}
 
 }  // namespace
 
@@ -104,6 +125,9 @@ bool CKVUUtilityApp::InitInstance() {
     }
     {
         CKVUUtilityDlg dialog(m_options, m_dialogs, nullptr, finder);
+        kvu::PortArrivals arrivals;
+        watchArrivals(arrivals, m_options);
+        dialog.followArrivals(arrivals);
         std::unique_ptr<StopWatch> watch;
         if (watching) {
             watch = std::make_unique<StopWatch>(stops, dialog);

@@ -232,9 +232,15 @@ bool CKVUUtilityDlg::nativeEvent(const QByteArray& eventType, void* message, qin
             return true;
         }
         if (decoded.kind == kvu::win::WindowMessageKind::DeviceChange) {
-            // Arrival and loss are seen by the timer and the receive thread; this only logs.
+            // A loss is seen by the receive thread; this only logs it. A port's arrival makes the
+            // timer's attempt at once, from the event loop: the broadcast's sender waits for us.
             if (decoded.removeComplete) {
                 spdlog::debug("{} DBT_DEVICEREMOVECOMPLETE", "CKVUUtilityDlg::OnDeviceChange");
+            }
+            if (!decoded.arrivedPort.empty()) {
+                const QString port = QString::fromStdWString(decoded.arrivedPort);
+                QMetaObject::invokeMethod(
+                    this, [this, port] { OnPortArrival(port); }, Qt::QueuedConnection);
             }
             *result = kvu::win::deviceChangeResult();
             return true;

@@ -22,6 +22,10 @@
 class QAction;
 class QMenuBar;
 
+namespace kvu {
+class PortArrivals;
+}
+
 class CKVUUtilityDlg : public QDialog {
     Q_OBJECT
   public:
@@ -66,6 +70,12 @@ class CKVUUtilityDlg : public QDialog {
     void ComPortOpenProcess();
     void DisplayKvuInfo();
     void OnCloseKvuSerial(std::uint64_t linkNo);
+    // A port may have arrived (a device notice, the --port path made anew): one connection
+    // attempt now, the one a tick would make. Connected, busy or under a dialog, nothing
+    // happens and the next tick after it looks as always.
+    void OnPortArrival(const QString& path);
+    // Every notice of `arrivals` reaches OnPortArrival, on this thread.
+    void followArrivals(kvu::PortArrivals& arrivals);
 
     // Group display: records to controls and back, and the "(Changed)" caption.
     void SetDataToGroup(int nNo);
@@ -137,6 +147,8 @@ class CKVUUtilityDlg : public QDialog {
     void OnCancel();
     void FillControlIdTables();
     void StartSupervision();
+    // Whether a connection attempt may be made now (the rule of the timer and of arrivals).
+    bool MayLookForDevice() const;
     void ShowDisconnectedDisplay();
     void ShowConnectedDisplay();
     void ConnectChangeHandlers();

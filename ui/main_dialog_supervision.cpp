@@ -1,5 +1,5 @@
-// Connection supervision: the one-second timer that looks for the device, the connection
-// attempt, the device box, and the loss of the device.
+// Connection supervision: the one-second timer that looks for the device, the arrival of a port
+// that makes the same attempt at once, the device box, and the loss of the device.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -9,6 +9,7 @@
 #include <spdlog/spdlog.h>
 
 #include "device/open_failure_hints.h"
+#include "discovery/port_arrivals.h"
 #include "logging/log_format.h"
 #include "ui/control_access.h"
 #include "ui/control_ids.h"
@@ -42,12 +43,30 @@ void CKVUUtilityDlg::timerEvent(QTimerEvent* event) {
 }
 
 void CKVUUtilityDlg::OnTimer(int nIDEvent) {
-    // A tick that falls due during a conversation is simply skipped; the next one comes. While a
-    // dialog of the window is open no attempt is made either: a connection would redraw the
-    // groups under it, and a command that then reads them would take the device's values.
-    if (nIDEvent == m_nTimerID && !m_bConnected && !isBusy() && !isModalOpen() && !m_bShutDown) {
+    if (nIDEvent == m_nTimerID && MayLookForDevice()) {
         ComPortOpenProcess();
     }
+}
+
+bool CKVUUtilityDlg::MayLookForDevice() const {
+    // A tick or an arrival during a conversation is simply skipped; the next tick comes. While a
+    // dialog of the window is open no attempt is made either: a connection would redraw the
+    // groups under it, and a command that then reads them would take the device's values.
+    return !m_bConnected && !isBusy() && !isModalOpen() && !m_bShutDown;
+}
+
+void CKVUUtilityDlg::OnPortArrival(const QString& path) {
+    spdlog::debug("{} {}", "CKVUUtilityDlg::OnPortArrival", path);
+    // A port that is there but cannot be opened yet is not tried again here: the timer does.
+    if (MayLookForDevice()) {
+        ComPortOpenProcess();
+    }
+}
+
+void CKVUUtilityDlg::followArrivals(kvu::PortArrivals& arrivals) {
+    // Queued: the attempt runs from the event loop, not inside the notifier that saw the port.
+    connect(&arrivals, &kvu::PortArrivals::portMayHaveArrived, this, &CKVUUtilityDlg::OnPortArrival,
+            Qt::QueuedConnection);
 }
 
 void CKVUUtilityDlg::ComPortOpenProcess() {

@@ -2,11 +2,26 @@
 
 #include <windows.h>
 
+// After windows.h, whose types it uses.
+#include <dbt.h>
+
 namespace kvu::win {
 
 namespace {
-constexpr WPARAM kDeviceRemoveComplete = 0x8004;  // DBT_DEVICEREMOVECOMPLETE, without dbt.h
+
+// The port name of an arrival broadcast; empty for any other kind of device.
+std::wstring arrivedPortOf(WPARAM event, LPARAM data) {
+    if (event != DBT_DEVICEARRIVAL || data == 0) {
+        return {};
+    }
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (header->dbch_devicetype != DBT_DEVTYP_PORT) {
+        return {};
+    }
+    return reinterpret_cast<const DEV_BROADCAST_PORT_W*>(data)->dbcp_name;
 }
+
+}  // namespace
 
 void appendAboutItem(void* hwnd, unsigned commandId, const wchar_t* text) {
     HMENU systemMenu = ::GetSystemMenu(static_cast<HWND>(hwnd), FALSE);
@@ -23,7 +38,8 @@ WindowMessage decodeWindowMessage(const void* msg, unsigned aboutCommandId) {
         decoded.kind = WindowMessageKind::AboutCommand;
     } else if (message->message == WM_DEVICECHANGE) {
         decoded.kind = WindowMessageKind::DeviceChange;
-        decoded.removeComplete = message->wParam == kDeviceRemoveComplete;
+        decoded.removeComplete = message->wParam == DBT_DEVICEREMOVECOMPLETE;
+        decoded.arrivedPort = arrivedPortOf(message->wParam, message->lParam);
     } else if (message->message == WM_QUERYENDSESSION) {
         decoded.kind = WindowMessageKind::QueryEndSession;
     } else if (message->message == WM_ENDSESSION) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace kvu::win {
 
@@ -11,6 +12,7 @@ enum class WindowMessageKind { Other, AboutCommand, DeviceChange, QueryEndSessio
 struct WindowMessage {
     WindowMessageKind kind = WindowMessageKind::Other;
     bool removeComplete = false;  // DeviceChange: the event is DBT_DEVICEREMOVECOMPLETE
+    std::wstring arrivedPort;     // DeviceChange: the port of a DBT_DEVICEARRIVAL, e.g. COM5
     bool sessionEnding = false;   // EndSession: the session really ends (not cancelled)
 };
 
