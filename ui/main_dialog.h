@@ -30,8 +30,8 @@ class CKVUUtilityDlg : public QDialog {
     Q_OBJECT
   public:
     // Builds the window and runs OnInitDialog once; the window starts in the disconnected display
-    // and looks for the device every second: at options.port when given, else by USB identity,
-    // unless `finder` says where to look.
+    // and looks for the device every second, and at once on an arrival (followArrivals): at
+    // options.port when given, else by USB identity, unless `finder` says where to look.
     CKVUUtilityDlg(const kvu::AppOptions& options, kvu::DialogService& dialogs,
                    QWidget* parent = nullptr, kvu::PortFinder finder = {});
     ~CKVUUtilityDlg() override;
