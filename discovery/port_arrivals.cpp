@@ -69,7 +69,8 @@ bool PortArrivals::watchDevices() {
 
 bool PortArrivals::watchPath(const QString& path) {
     const QFileInfo info(path);
-    if (path.isEmpty() || !QFileInfo(info.absolutePath()).isDir()) {
+    const QString folder = info.absolutePath();
+    if (path.isEmpty() || !QFileInfo(folder).isDir()) {
         return false;
     }
     if (watcher_ == nullptr) {
@@ -77,12 +78,8 @@ bool PortArrivals::watchPath(const QString& path) {
         connect(watcher_, &QFileSystemWatcher::directoryChanged, this,
                 &PortArrivals::folderChanged);
     }
-    if (!watchedPath_.isEmpty()) {
-        watcher_->removePath(QFileInfo(watchedPath_).absolutePath());
-    }
-    watchedPath_ = info.absoluteFilePath();
-    seenIdentity_ = identityOf(watchedPath_);
-    return watcher_->addPath(info.absolutePath());
+    seen_[info.absoluteFilePath()] = identityOf(info.absoluteFilePath());
+    return watcher_->directories().contains(folder) || watcher_->addPath(folder);
 }
 
 void PortArrivals::takeDeviceNotices() {
@@ -93,15 +90,20 @@ void PortArrivals::takeDeviceNotices() {
     }
 }
 
-void PortArrivals::folderChanged() {
+void PortArrivals::folderChanged(const QString& folder) {
     // The folder changes for every file in it; only a new or replaced path counts.
-    const QString identity = identityOf(watchedPath_);
-    if (identity == seenIdentity_) {
-        return;
-    }
-    seenIdentity_ = identity;
-    if (!identity.isEmpty()) {
-        Q_EMIT portMayHaveArrived(watchedPath_);
+    for (auto& [path, seen] : seen_) {
+        if (QFileInfo(path).absolutePath() != folder) {
+            continue;
+        }
+        const QString identity = identityOf(path);
+        if (identity == seen) {
+            continue;
+        }
+        seen = identity;
+        if (!identity.isEmpty()) {
+            Q_EMIT portMayHaveArrived(path);
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <memory>
 
 class QFileSystemWatcher;
@@ -24,7 +25,8 @@ class PortArrivals : public QObject {
     // listen to; the log then says once, at debug, that arrivals are polled.
     bool watchDevices();
     // Watches the folder of `path`: a notice whenever the path appears or is replaced (a symlink
-    // re-pointed at a new line, a device node made anew). False when the folder is missing.
+    // re-pointed at a new line, a device node made anew). Each call adds a path. False when the
+    // folder is missing.
     bool watchPath(const QString& path);
 
   Q_SIGNALS:
@@ -33,13 +35,13 @@ class PortArrivals : public QObject {
 
   private:
     void takeDeviceNotices();
-    void folderChanged();
+    void folderChanged(const QString& folder);
 
     std::unique_ptr<DeviceMonitor> monitor_;
     QObject* notifier_ = nullptr;  // fires when the monitor has notices
     QFileSystemWatcher* watcher_ = nullptr;
-    QString watchedPath_;
-    QString seenIdentity_;  // what the watched path was at the last look; empty: absent
+    // Each watched path and what it was at the last look (empty: absent).
+    std::map<QString, QString> seen_;
 };
 
 }  // namespace kvu

@@ -124,6 +124,40 @@ INSTANTIATE_TEST_SUITE_P(
                    false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(PathWatchSetUp, SeveralPathsEachTellOnlyOfThemselves) {
+    app();
+    QTemporaryDir one;
+    QTemporaryDir two;
+    ASSERT_TRUE(one.isValid() && two.isValid());
+    // Two ports in one folder and one in another, each pointing at a line of its own.
+    const QString a = one.filePath(QStringLiteral("ttyA"));
+    const QString b = one.filePath(QStringLiteral("ttyB"));
+    const QString c = two.filePath(QStringLiteral("ttyC"));
+    for (const QString& line : {QStringLiteral("line1"), QStringLiteral("line2")}) {
+        QFile f(one.filePath(line));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_TRUE(QFile::link(one.filePath(QStringLiteral("line1")), a));
+    ASSERT_TRUE(QFile::link(one.filePath(QStringLiteral("line1")), b));
+    PortArrivals arrivals;
+    for (const QString& path : {a, b, c})
+        ASSERT_TRUE(arrivals.watchPath(path));
+    std::vector<QString> notices;
+    QObject::connect(&arrivals, &PortArrivals::portMayHaveArrived,
+                     [&](const QString& p) { notices.push_back(p); });
+
+    ASSERT_TRUE(repoint(b, one.filePath(QStringLiteral("line2"))));
+    spin(2000, [&] { return !notices.empty(); });
+    spin(200);
+    EXPECT_EQ(notices, std::vector<QString>{b});
+
+    notices.clear();
+    ASSERT_TRUE(QFile::link(one.filePath(QStringLiteral("line1")), c));
+    spin(2000, [&] { return !notices.empty(); });
+    spin(200);
+    EXPECT_EQ(notices, std::vector<QString>{c});
+}
+
 TEST(PathWatchSetUp, AFolderThatIsMissingCannotBeWatched) {
     app();
     PortArrivals arrivals;
