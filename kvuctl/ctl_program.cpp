@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "discovery/port_arrivals.h"
 #include "kvuctl/audit_report.h"
 #include "kvuctl/ctl_options.h"
 #include "kvuctl/device_targets.h"
@@ -110,6 +111,19 @@ int runStation(const Job& job, AuditReport* report) {
     ProgressLines progress(stderr, false);
     Station station(job, watchedPorts(job.options), report, &progress);
     QObject::connect(&station, &Station::finished, &app, &QCoreApplication::quit);
+    // A device is looked for the moment its port appears; the station's one-second look stays
+    // the fallback (no device notices here, a path that cannot be watched).
+    PortArrivals arrivals;
+    if (job.options.ports.isEmpty()) {
+        arrivals.watchDevices();
+    } else {
+        for (const QString& port : job.options.ports) {
+            if (!arrivals.watchPath(port)) {
+                spdlog::debug("kvuctl watch: {} cannot be watched, arrivals are polled", port);
+            }
+        }
+    }
+    QObject::connect(&arrivals, &PortArrivals::portMayHaveArrived, &station, &Station::scan);
     watchInterrupts([&station] { station.requestStop(); });
     print(stderr, QStringLiteral("kvuctl: waiting for devices; each new one gets %1 (Ctrl+C "
                                  "ends after the work in progress)\n")

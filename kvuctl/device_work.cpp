@@ -1,5 +1,8 @@
 #include "kvuctl/device_work.h"
 
+#include <chrono>
+#include <thread>
+
 #include "device/connection_supervisor.h"
 #include "device/device_operations.h"
 #include "device/open_failure_hints.h"
@@ -72,6 +75,20 @@ bool connectTo(ConnectionSupervisor& link, DeviceRecord& record) {
     return false;
 }
 
+// A write into a line that was just pulled fails before the receive thread has seen the loss;
+// give it a moment to end before telling a device that left from one that refused.
+bool lineEnded(ConnectionSupervisor& link) {
+    constexpr auto kSettle = std::chrono::milliseconds(300);
+    const auto until = std::chrono::steady_clock::now() + kSettle;
+    while (link.channel().isRunning()) {
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
 void takeResult(ConnectionSupervisor& link, const device::OperationResult& result,
                 DeviceRecord& record) {
     record.outcome = result.outcome;
@@ -87,7 +104,7 @@ void takeResult(ConnectionSupervisor& link, const device::OperationResult& resul
     if (!result.differences.empty()) {
         record.profiles = result.profiles;
     }
-    if (!link.channel().isRunning()) {
+    if (lineEnded(link)) {
         record.hint = QStringLiteral(
             "The device went away during the work (unplugged or reset). "
             "Plug it in again and repeat.");
