@@ -28,18 +28,12 @@ DeviceProfiles maskedProfiles(const DeviceProfiles& profiles, bool show) {
     return out;
 }
 
-bool isEnumerated(const ProfileField& field) {
-    const QLatin1StringView key(field.key);
-    return key == QLatin1StringView("pdp") || key == QLatin1StringView("auth") ||
-           key == QLatin1StringView("security") || key == QLatin1StringView("keyformat");
-}
-
 // What a person reads for a field's value: item names for the lists, quotes around texts.
 QString shownValue(const ProfileField& field, const QString& value, bool showSecrets) {
     if (field.secret) {
         return masked(value, showSecrets);
     }
-    return isEnumerated(field) ? itemText(field, value) : value;
+    return itemText(field, value);
 }
 
 QString quoted(const QString& text) {

@@ -44,7 +44,8 @@ DeviceProfiles asShownInWindow(const DeviceProfiles& profiles);
 // The texts the entry checks look at, as the window would hold them after showing `profiles`.
 EnteredTexts enteredTexts(const DeviceProfiles& profiles);
 
-// An enumerated field's item text ("IPV4"), or the stored text itself when it names no item.
+// An enumerated field's item text ("IPV4"); the stored text itself for a text field, or when it
+// names no item.
 QString itemText(const ProfileField& field, const QString& digit);
 
 }  // namespace kvu

@@ -86,6 +86,17 @@ TEST(ProfileFields, ListFieldsReadBackAsTheControlsShowThem) {
     }
 }
 
+TEST(ProfileFields, ItemTextNamesListItemsAndLeavesTextsAlone) {
+    const std::vector<ProfileField>& fields = profileFields();
+    const ProfileField& apn = fields[0];
+    const ProfileField& pdp = fields[3];
+    const ProfileField& security = fields[21];
+    EXPECT_EQ(itemText(apn, "1"), "1");
+    EXPECT_EQ(itemText(pdp, "2"), "IPV4V6");
+    EXPECT_EQ(itemText(pdp, "7"), "7");
+    EXPECT_EQ(itemText(security, "1"), "WPA2-PSK (AES)");
+}
+
 TEST(ProfileFields, EntryTextsTakeTheKeyFormatAsTheListSelectsIt) {
     DeviceProfiles p;
     p.wwan[1] = {"apn", "user", "pw", "0", "0"};
