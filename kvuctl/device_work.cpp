@@ -1,7 +1,6 @@
 #include "kvuctl/device_work.h"
 
 #include <chrono>
-#include <thread>
 
 #include "device/connection_supervisor.h"
 #include "device/device_operations.h"
@@ -77,17 +76,7 @@ bool connectTo(ConnectionSupervisor& link, DeviceRecord& record) {
 
 // A write into a line that was just pulled fails before the receive thread has seen the loss;
 // give it a moment to end before telling a device that left from one that refused.
-bool lineEnded(ConnectionSupervisor& link) {
-    constexpr auto kSettle = std::chrono::milliseconds(300);
-    const auto until = std::chrono::steady_clock::now() + kSettle;
-    while (link.channel().isRunning()) {
-        if (std::chrono::steady_clock::now() >= until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
+constexpr std::chrono::milliseconds kLineEndSettle{300};
 
 void takeResult(ConnectionSupervisor& link, const device::OperationResult& result,
                 DeviceRecord& record) {
@@ -104,7 +93,7 @@ void takeResult(ConnectionSupervisor& link, const device::OperationResult& resul
     if (!result.differences.empty()) {
         record.profiles = result.profiles;
     }
-    if (lineEnded(link)) {
+    if (link.channel().waitForLineEnd(kLineEndSettle)) {
         record.hint = QStringLiteral(
             "The device went away during the work (unplugged or reset). "
             "Plug it in again and repeat.");

@@ -380,6 +380,11 @@ bool SerialChannel::isRunning() const {
     return running_;
 }
 
+bool SerialChannel::waitForLineEnd(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return replyArrived_.wait_for(lock, timeout, [this] { return !receiving_; });
+}
+
 QString SerialChannel::receiveBuffer() const {
     std::lock_guard lock(mutex_);
     return recvData_;

@@ -78,6 +78,9 @@ class SerialChannel {
     bool lastOpenWasBusy() const;
     bool isOpen() const;
     bool isRunning() const;
+    // Waits up to `timeout` for the receive side to end (the line broke, or a stop); true when
+    // it has. A write into a pulled line can fail before the receive thread has seen the loss.
+    bool waitForLineEnd(std::chrono::milliseconds timeout) const;
     QString receiveBuffer() const;
     QString currentCommand() const;
 
@@ -97,7 +100,7 @@ class SerialChannel {
 
     // Everything below is guarded by mutex_.
     mutable std::mutex mutex_;
-    std::condition_variable replyArrived_;
+    mutable std::condition_variable replyArrived_;
     QString comPort_;
     QString lastError_;
     bool permissionDenied_ = false;

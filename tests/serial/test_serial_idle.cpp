@@ -82,9 +82,11 @@ TEST_F(IdleReceiveThread, DataAndHangUpAfterALongSilenceAreSeenAtOnce) {
         waitUntil([&] { return channel.receiveBuffer() == QStringLiteral("VER 1.0\r\n"); }, 500ms))
         << channel.receiveBuffer().toStdString();
 
+    EXPECT_FALSE(channel.waitForLineEnd(50ms)) << "the line is still up";
     std::this_thread::sleep_for(300ms);
     const auto start = std::chrono::steady_clock::now();
     device.hangUp();
+    EXPECT_TRUE(channel.waitForLineEnd(2000ms));
     ASSERT_TRUE(waitUntil([&] { return linkLostCalls.load() == 1; }, 2000ms));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     EXPECT_FALSE(channel.isRunning());
