@@ -24,10 +24,30 @@ OperationResult failed(ConnectionSupervisor& link, const char* title, const char
     result.outcome = QString::fromLatin1(outcome);
     result.failedCommand = link.channel().currentCommand();
     result.error = error;
+    result.cause = link.session().lastFailureCause();
     return result;
 }
 
 }  // namespace
+
+QString failureCauseText(protocol::FailureCause cause) {
+    using protocol::FailureCause;
+    switch (cause) {
+        case FailureCause::None:
+            return {};
+        case FailureCause::SendFailed:
+            return QStringLiteral("could not send");
+        case FailureCause::Refused:
+            return QStringLiteral("refused");
+        case FailureCause::NoAnswer:
+            return QStringLiteral("no answer");
+        case FailureCause::LinkLost:
+            return QStringLiteral("device left");
+        case FailureCause::Mismatch:
+            return QStringLiteral("reply does not fit the command");
+    }
+    return {};
+}
 
 OperationResult readProfiles(ConnectionSupervisor& link) {
     QString error;
@@ -45,14 +65,18 @@ OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& 
     protocol::DeviceSession& session = link.session();
     session.setProfiles(profiles);
     QString error;
-    if (!session.writeAll(error) || !session.commitProfiles(error)) {
+    const bool linesTaken = session.writeAll(error);
+    if (!linesTaken || !session.commitProfiles(error)) {
         // The log line keeps the name of the window's handler that wrote it first.
         spdlog::error("{} {}", "CKVUUtilityDlg::OnBnClickedWrite", error);
-        return failed(link, "Write Result", "Write Failed", error);
+        OperationResult result = failed(link, "Write Result", "Write Failed", error);
+        result.commitSent = linesTaken && result.cause != protocol::FailureCause::SendFailed;
+        return result;
     }
     spdlog::info("{}", "Write Successfully");
     OperationResult result = succeeded("Write Result", "Write Successfully");
     result.profiles = profiles;
+    result.commitSent = true;
     return result;
 }
 
@@ -91,7 +115,9 @@ OperationResult writeVerifiedProfiles(ConnectionSupervisor& link, const DevicePr
     if (!written.ok || !verify) {
         return written;
     }
-    return verifyProfiles(link, profiles);
+    OperationResult verified = verifyProfiles(link, profiles);
+    verified.commitSent = true;
+    return verified;
 }
 
 OperationResult eraseProfiles(ConnectionSupervisor& link) {

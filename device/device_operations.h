@@ -19,8 +19,13 @@ struct OperationResult {
     QString failedCommand;    // the command that failed, as sent (closing CR included)
     QString error;            // the transaction's error text, "<port> Write Error." and the like
     DeviceProfiles profiles;  // the device's values after a successful read or erase
-    std::vector<FieldDifference> differences;  // what a read-back found changed
+    std::vector<FieldDifference> differences;                     // what a read-back found changed
+    protocol::FailureCause cause = protocol::FailureCause::None;  // why the failed command failed
+    bool commitSent = false;  // write: "fw\r" went out, so the device may hold the new values
 };
+
+// The cause in a few words for a person: "refused", "no answer", "device left", ...
+QString failureCauseText(protocol::FailureCause cause);
 
 // "get\r": the device's five profiles.
 OperationResult readProfiles(ConnectionSupervisor& link);

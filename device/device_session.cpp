@@ -71,10 +71,27 @@ DeviceSession::Outcome DeviceSession::exchange(const QString& cmd,
         ++exchangeNo_;
     }
     const ExchangeResult result = channel_.exchange(cmd, timeout);
-    if (result.status != ExchangeStatus::Completed)
-        return Outcome::NotAnswered;
     std::lock_guard<std::mutex> lock(mutex_);
+    switch (result.status) {
+        case ExchangeStatus::SendFailed:
+            lastCause_ = FailureCause::SendFailed;
+            return Outcome::NotAnswered;
+        case ExchangeStatus::TimedOut:
+            lastCause_ = FailureCause::NoAnswer;
+            return Outcome::NotAnswered;
+        case ExchangeStatus::LinkLost:
+            lastCause_ = FailureCause::LinkLost;
+            return Outcome::NotAnswered;
+        case ExchangeStatus::Completed:
+            break;
+    }
+    lastCause_ = lastNegative_ ? FailureCause::Refused : FailureCause::None;
     return lastNegative_ ? Outcome::Negative : Outcome::Positive;
+}
+
+FailureCause DeviceSession::lastFailureCause() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lastCause_;
 }
 
 void DeviceSession::awaitRestOfVersionReply() {

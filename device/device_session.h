@@ -13,6 +13,16 @@
 
 namespace kvu::protocol {
 
+// Why the last exchange did not bring a positive reply.
+enum class FailureCause {
+    None,
+    SendFailed,  // the command could not be written
+    Refused,     // the device answered "ERROR"
+    NoAnswer,    // no complete reply within the time-out
+    LinkLost,    // the line broke while waiting
+    Mismatch,    // the reply does not fit its command
+};
+
 struct DeviceIdentity {
     QString version;  // as received, keyword "VER " included
     QString mcuId;    // as received, keyword "MCUID " or "SN " included
@@ -40,6 +50,9 @@ class DeviceSession {
     // "fw\r": the device commits what the set lines wrote.
     bool commitProfiles(QString& error);
 
+    // Why the last exchange failed; None after a positive reply.
+    FailureCause lastFailureCause() const;
+
     DeviceIdentity identity() const;
     void setIdentity(const DeviceIdentity& identity);
     DeviceProfiles profiles() const;
@@ -66,6 +79,7 @@ class DeviceSession {
     DeviceIdentity identity_;
     DeviceProfiles profiles_;
     bool lastNegative_ = false;
+    FailureCause lastCause_ = FailureCause::None;
     std::uint64_t exchangeNo_ = 0;       // counts the exchanges started
     std::uint64_t strayLfExchange_ = 0;  // the exchange whose buffer may open with a stray LF
 };
