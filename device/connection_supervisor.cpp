@@ -55,6 +55,7 @@ ConnectResult ConnectionSupervisor::connect() {
     // The parser only assigns what a reply carries: a device whose version reply has no MCU id
     // line must not inherit the one of the device before it.
     session_.setIdentity({});
+    session_.forgetLateReplies();
 
     if (!channel_.initSerial(port)) {
         spdlog::error("InitSerial Failure.");

@@ -2,7 +2,7 @@
 
 #include <spdlog/spdlog.h>
 
-#include <thread>
+#include <algorithm>
 
 #include "logging/log_format.h"
 #include "protocol/commands.h"
@@ -18,6 +18,7 @@ constexpr const char* kQueryKvuVer = "CKVUUtilityDlg::QueryKvuVer";
 constexpr const char* kGetInfo = "CKVUUtilityDlg::get_APN_WIFI_info";
 constexpr const char* kEraseInfo = "CKVUUtilityDlg::fe_APN_WIFI_info";
 constexpr const char* kSetInfo = "CKVUUtilityDlg::set_APN_WIFI_info";
+constexpr const char* kParseRecvData = "CKVUUtilityDlg::ParseRecvData";
 
 }  // namespace
 
@@ -29,34 +30,46 @@ DeviceSession::DeviceSession(SerialChannel& channel, ExchangeTimeouts timeouts)
 }
 
 bool DeviceSession::parseRecvData(const QString& currentCmd, const QString& buffer) {
-    QString text = buffer;
+    LateReplies late;
     {
-        // A reply that completed at its CR (a repeated set line) is followed by the device's LF,
-        // which may arrive only after the next command went out: it belongs to the old reply.
         std::lock_guard<std::mutex> lock(mutex_);
-        if (strayLfExchange_ == exchangeNo_ && text.startsWith(u'\n'))
-            text.remove(0, 1);
+        late = late_;
     }
-    const ParsedReply reply = parseReply(currentCmd, text);
+    const FramedReply framed = frameReply(currentCmd, buffer, late);
+    const ParsedReply& reply = framed.reply;
     if (!reply.handled)
         return false;
     if (spdlog::should_log(spdlog::level::debug))
         spdlog::debug(parserSendLogText(currentCmd));
     if (reply.state == ReplyState::Incomplete)
         return false;
+    for (const QString& earlier : framed.lateCommands)
+        spdlog::info("{} late reply to [{}] set aside", kParseRecvData, maskSecretsForLog(earlier));
+    if (reply.state == ReplyState::Mismatch)
+        spdlog::error("{} reply does not fit [{}]: [{}]", kParseRecvData,
+                      maskSecretsForLog(currentCmd), maskSecretsForLog(reply.misfit));
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        lastNegative_ = reply.state == ReplyState::Negative;
-        if (text.endsWith(u'\r'))
-            strayLfExchange_ = exchangeNo_ + 1;
-        if (reply.version)
-            identity_.version = *reply.version;
-        if (reply.mcuId)
-            identity_.mcuId = *reply.mcuId;
-        if (reply.serial)
-            identity_.serial = *reply.serial;
-        if (reply.profiles)
-            profiles_ = *reply.profiles;
+        lastState_ = reply.state;
+        versionWithoutId_ = reply.version.has_value() && !reply.mcuId.has_value();
+        if (framed.lateAnswered > 0) {
+            // The device answers in order: what came before an answered command never will.
+            const auto answered =
+                static_cast<std::ptrdiff_t>(std::min(framed.lateAnswered, unanswered_.size()));
+            unanswered_.erase(unanswered_.begin(), unanswered_.begin() + answered);
+        }
+        if (framed.tailMcuId)
+            identity_.mcuId = *framed.tailMcuId;
+        if (reply.state != ReplyState::Mismatch) {
+            if (reply.version)
+                identity_.version = *reply.version;
+            if (reply.mcuId)
+                identity_.mcuId = *reply.mcuId;
+            if (reply.serial)
+                identity_.serial = *reply.serial;
+            if (reply.profiles)
+                profiles_ = *reply.profiles;
+        }
     }
     if (reply.versionEvent)
         spdlog::debug(parserSetEventLogText());
@@ -65,13 +78,32 @@ bool DeviceSession::parseRecvData(const QString& currentCmd, const QString& buff
 
 DeviceSession::Outcome DeviceSession::exchange(const QString& cmd,
                                                std::chrono::milliseconds timeout) {
+    bool keepLateText = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        lastNegative_ = false;
-        ++exchangeNo_;
+        lastState_ = ReplyState::Incomplete;
+        const auto now = std::chrono::steady_clock::now();
+        std::erase_if(unanswered_,
+                      [&](const Unanswered& u) { return now - u.since > kLateReplyLife; });
+        late_.unanswered.clear();
+        for (const Unanswered& u : unanswered_)
+            late_.unanswered.push_back(u.command);
+        // The MCU id line may already be in, after the version line that completed the reply.
+        keepLateText = late_.versionTail;
     }
-    const ExchangeResult result = channel_.exchange(cmd, timeout);
+    const ExchangeResult result = channel_.exchange(cmd, timeout, keepLateText);
     std::lock_guard<std::mutex> lock(mutex_);
+    late_.versionTail = false;
+    if (result.status == ExchangeStatus::Completed && cmd == kCmdVersion &&
+        lastState_ == ReplyState::Positive && versionWithoutId_)
+        late_.versionTail = true;
+    const bool answered =
+        result.status == ExchangeStatus::Completed && lastState_ != ReplyState::Mismatch;
+    if (!answered && canAnswerLate(cmd)) {
+        unanswered_.push_back({cmd, std::chrono::steady_clock::now()});
+        if (unanswered_.size() > kLateRepliesKept)
+            unanswered_.erase(unanswered_.begin());
+    }
     switch (result.status) {
         case ExchangeStatus::SendFailed:
             lastCause_ = FailureCause::SendFailed;
@@ -85,8 +117,17 @@ DeviceSession::Outcome DeviceSession::exchange(const QString& cmd,
         case ExchangeStatus::Completed:
             break;
     }
-    lastCause_ = lastNegative_ ? FailureCause::Refused : FailureCause::None;
-    return lastNegative_ ? Outcome::Negative : Outcome::Positive;
+    switch (lastState_) {
+        case ReplyState::Negative:
+            lastCause_ = FailureCause::Refused;
+            return Outcome::Negative;
+        case ReplyState::Mismatch:
+            lastCause_ = FailureCause::Mismatch;
+            return Outcome::Mismatch;
+        default:
+            lastCause_ = FailureCause::None;
+            return Outcome::Positive;
+    }
 }
 
 FailureCause DeviceSession::lastFailureCause() const {
@@ -94,31 +135,10 @@ FailureCause DeviceSession::lastFailureCause() const {
     return lastCause_;
 }
 
-void DeviceSession::awaitRestOfVersionReply() {
-    // A version line alone is a complete reply, but when the device's reply arrives in pieces
-    // the MCU id line may still be on its way. Give it a moment, so it is neither lost nor
-    // taken for the answer to the next command.
-    QString buffer = channel_.receiveBuffer();
-    if (buffer.contains(QLatin1String("MCUID ")) || buffer.contains(QLatin1String("SN ")))
-        return;
-    const auto deadline = std::chrono::steady_clock::now() + kVersionSettle;
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        buffer = channel_.receiveBuffer();
-        const bool hasId =
-            buffer.contains(QLatin1String("MCUID ")) || buffer.contains(QLatin1String("SN "));
-        if (hasId && buffer.endsWith(QLatin1String("\r\n")))
-            break;
-        if (!hasId && buffer.size() > 0 && !channel_.isRunning())
-            return;
-    }
-    const ParsedReply reply = parseReply(QString(kCmdVersion), buffer);
-    if (reply.state != ReplyState::Positive || !reply.mcuId)
-        return;
+void DeviceSession::forgetLateReplies() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (reply.version)
-        identity_.version = *reply.version;
-    identity_.mcuId = *reply.mcuId;
+    unanswered_.clear();
+    late_ = {};
 }
 
 QString DeviceSession::errorText(const char* suffix) const {
@@ -128,12 +148,11 @@ QString DeviceSession::errorText(const char* suffix) const {
 bool DeviceSession::queryVersion() {
     spdlog::info("{}", kQueryKvuVer);
     for (const QLatin1StringView cmd : {kCmdVersion, kCmdSerial}) {
-        if (exchange(QString(cmd), timeouts_.reply) == Outcome::NotAnswered) {
+        const Outcome outcome = exchange(QString(cmd), timeouts_.reply);
+        if (outcome == Outcome::NotAnswered || outcome == Outcome::Mismatch) {
             spdlog::error("{} {}", kQueryKvuVer, errorText(" Write Error."));
             return false;
         }
-        if (cmd == kCmdVersion)
-            awaitRestOfVersionReply();
     }
     const DeviceIdentity id = identity();
     spdlog::info("KvuVersion:{} KvuMcuID:{} KvuSerial: {}", id.version, id.mcuId, id.serial);
@@ -145,7 +164,7 @@ bool DeviceSession::readAll(QString& error) {
     const Outcome outcome = exchange(QString(kCmdReadAll), timeouts_.reply);
     if (outcome == Outcome::Positive)
         return true;
-    error = errorText(outcome == Outcome::Negative ? " Reload Error." : " Write Error.");
+    error = errorText(outcome == Outcome::NotAnswered ? " Write Error." : " Reload Error.");
     spdlog::error("{} {}", kGetInfo, error);
     return false;
 }
@@ -155,7 +174,7 @@ bool DeviceSession::erase(QString& error) {
     const Outcome outcome = exchange(QString(kCmdErase), timeouts_.flash);
     if (outcome == Outcome::Positive)
         return true;
-    error = errorText(outcome == Outcome::Negative ? " Erase Error." : " Write Error.");
+    error = errorText(outcome == Outcome::NotAnswered ? " Write Error." : " Erase Error.");
     spdlog::error("{} {}", kEraseInfo, error);
     return false;
 }

@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "device/exchange_timeouts.h"
+#include "protocol/reply_framing.h"
 #include "serial/serial_channel.h"
 #include "settings/profiles.h"
 
@@ -52,6 +54,8 @@ class DeviceSession {
 
     // Why the last exchange failed; None after a positive reply.
     FailureCause lastFailureCause() const;
+    // A new link: nothing that an earlier line still owed can arrive on it.
+    void forgetLateReplies();
 
     DeviceIdentity identity() const;
     void setIdentity(const DeviceIdentity& identity);
@@ -60,17 +64,23 @@ class DeviceSession {
     QString portName() const { return channel_.comPort(); }
 
   private:
-    enum class Outcome { Positive, Negative, NotAnswered };
+    enum class Outcome { Positive, Negative, Mismatch, NotAnswered };
 
     // One exchange; a reply counts as negative when the parser says so.
     Outcome exchange(const QString& cmd, std::chrono::milliseconds timeout);
     // Runs on the receive thread under the channel's lock.
     bool parseRecvData(const QString& currentCmd, const QString& buffer);
     QString errorText(const char* suffix) const;
-    void awaitRestOfVersionReply();
 
-    // How long a version line without MCU id may wait for the rest of its reply.
-    static constexpr std::chrono::milliseconds kVersionSettle{100};
+    // How many unanswered commands are remembered, and for how long, in case their replies
+    // still come.
+    static constexpr std::size_t kLateRepliesKept = 4;
+    static constexpr std::chrono::seconds kLateReplyLife{30};
+
+    struct Unanswered {
+        QString command;
+        std::chrono::steady_clock::time_point since;
+    };
 
     SerialChannel& channel_;
     ExchangeTimeouts timeouts_;
@@ -78,10 +88,11 @@ class DeviceSession {
     mutable std::mutex mutex_;  // guards what the parser stores
     DeviceIdentity identity_;
     DeviceProfiles profiles_;
-    bool lastNegative_ = false;
+    ReplyState lastState_ = ReplyState::Incomplete;
+    bool versionWithoutId_ = false;  // the last version reply had no MCU id line
     FailureCause lastCause_ = FailureCause::None;
-    std::uint64_t exchangeNo_ = 0;       // counts the exchanges started
-    std::uint64_t strayLfExchange_ = 0;  // the exchange whose buffer may open with a stray LF
+    std::vector<Unanswered> unanswered_;  // oldest first
+    LateReplies late_;                    // what the exchange in progress may find in front
 };
 
 }  // namespace kvu::protocol

@@ -13,16 +13,24 @@ bool isLineBreak(QChar c) {
     return c == u'\r' || c == u'\n';
 }
 
-QString trimmedOfLineBreaks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isLineBreak(text[begin])) {
-        ++begin;
+qsizetype skipLineBreaks(const QString& text, qsizetype from) {
+    while (from < text.size() && isLineBreak(text[from])) {
+        ++from;
     }
-    while (end > begin && isLineBreak(text[end - 1])) {
-        --end;
+    return from;
+}
+
+qsizetype lineEnd(const QString& text, qsizetype from) {
+    while (from < text.size() && !isLineBreak(text[from])) {
+        ++from;
     }
-    return text.mid(begin, end - begin);
+    return from;
+}
+
+// The first line of the text, for an identity value.
+QString identityLine(const QString& text) {
+    const qsizetype begin = skipLineBreaks(text, 0);
+    return withoutControlCharacters(text.mid(begin, lineEnd(text, begin) - begin));
 }
 
 bool endsWithCrLf(const QString& b) {
@@ -41,18 +49,46 @@ bool lastLineIsError(const QString& b) {
            (b.size() > n && endsWithError(b) && isLineBreak(b[b.size() - n - 1]));
 }
 
-ParsedReply positive() {
-    ParsedReply r;
-    r.handled = true;
-    r.state = ReplyState::Positive;
-    return r;
+char16_t foldAsciiUpper(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
 }
 
-ParsedReply withState(ReplyState state) {
+// The first n characters of `text` from `at` equal `expected`'s, letters in any case.
+bool sameIgnoringCase(const QString& text, qsizetype at, QStringView expected, qsizetype n) {
+    if (text.size() - at < n || expected.size() < n) {
+        return false;
+    }
+    for (qsizetype i = 0; i < n; ++i) {
+        if (foldAsciiUpper(text[at + i].unicode()) != foldAsciiUpper(expected[i].unicode())) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// `text` from `at` could still grow into `expected` (letters in any case).
+bool couldBecome(const QString& text, qsizetype at, QStringView expected) {
+    const qsizetype n = text.size() - at;
+    return n <= expected.size() && sameIgnoringCase(text, at, expected, n);
+}
+
+ParsedReply withState(ReplyState state, qsizetype length = 0) {
     ParsedReply r;
     r.handled = true;
     r.state = state;
+    r.length = length;
     return r;
+}
+
+ParsedReply mismatch(const QString& b, qsizetype at) {
+    ParsedReply r = withState(ReplyState::Mismatch);
+    r.misfit = b.mid(at, lineEnd(b, at) - at);
+    return r;
+}
+
+// Where a complete reply ends: after `end` and the line breaks that follow it.
+qsizetype replyLength(const QString& b, qsizetype end) {
+    return skipLineBreaks(b, end);
 }
 
 ParsedReply parseVersion(const QString& b) {
@@ -60,54 +96,65 @@ ParsedReply parseVersion(const QString& b) {
     if (!endsWithCrLf(b)) {
         return r;
     }
-    if (b.contains(QLatin1StringView{"VER "})) {
+    // Lines before the version line are stray text on the line, not part of the reply.
+    const qsizetype version = b.indexOf(QLatin1StringView{"VER "});
+    if (version >= 0) {
         // "SN " wins over "MCUID " when both are present.
-        qsizetype split = b.indexOf(QLatin1StringView{"SN "});
+        qsizetype split = b.indexOf(QLatin1StringView{"SN "}, version);
         if (split < 0) {
-            split = b.indexOf(QLatin1StringView{"MCUID "});
+            split = b.indexOf(QLatin1StringView{"MCUID "}, version);
         }
         if (split >= 0) {
-            r.version = trimmedOfLineBreaks(b.left(split));
-            r.mcuId = trimmedOfLineBreaks(b.mid(split));
+            r.version = identityLine(b.mid(version, split - version));
+            r.mcuId = identityLine(b.mid(split));
         } else {
-            r.version = trimmedOfLineBreaks(b);
+            r.version = identityLine(b.mid(version));
         }
     } else if (b.startsWith(QLatin1StringView{"\r\nSN"}) ||
                b.startsWith(QLatin1StringView{"\r\nMCUID"})) {
-        r.mcuId = trimmedOfLineBreaks(b);
+        r.mcuId = identityLine(b);
     } else {
         return r;
     }
     r.state = ReplyState::Positive;
     r.versionEvent = true;
+    r.length = b.size();
     return r;
 }
 
 ParsedReply parseSerial(const QString& b) {
-    // Line breaks in front (the late end of the version reply, or a device that opens its
-    // reply with CR LF) would shift the lead-in; nothing but line breaks is no reply yet.
-    qsizetype begin = 0;
-    while (begin < b.size() && isLineBreak(b[begin])) {
-        ++begin;
-    }
-    const QString reply = b.mid(begin);
-    if (reply.isEmpty() || !endsWithCrLf(reply)) {
+    // Line breaks in front (a device that opens its reply with CR LF) would shift the lead-in;
+    // nothing but line breaks is no reply yet. The reply is one line.
+    const qsizetype begin = skipLineBreaks(b, 0);
+    const qsizetype end = b.indexOf(QLatin1StringView{"\r\n"}, begin);
+    if (begin == b.size() || end < 0) {
         return withState(ReplyState::Incomplete);
     }
-    // The serial query is not judged by its reply: "ERROR\r\n" just leaves no number.
-    ParsedReply r = positive();
-    r.serial = reply == kReplyError ? QString() : trimmedOfLineBreaks(reply.mid(7));
+    const QString line = b.mid(begin, end - begin);
+    // The serial query is not judged by its reply: "ERROR" just leaves no number.
+    ParsedReply r = withState(ReplyState::Positive, replyLength(b, end));
+    r.serial =
+        line == QLatin1StringView{"ERROR"} ? QString() : withoutControlCharacters(line.mid(7));
     return r;
 }
 
+// "FE OK" or "FW OK", or the refusal; any other line is no reply to the command.
 ParsedReply parseExact(const QString& b, QLatin1StringView ok) {
-    if (b == ok) {
-        return positive();
+    if (lastLineIsError(b)) {
+        return withState(ReplyState::Negative, b.size());
     }
-    if (endsWithError(b)) {
-        return withState(ReplyState::Negative);
+    const qsizetype begin = skipLineBreaks(b, 0);
+    if (QStringView(b).mid(begin).startsWith(ok)) {
+        return withState(ReplyState::Positive, replyLength(b, begin + ok.size()));
     }
-    return withState(ReplyState::Incomplete);
+    if (QStringView(b).mid(begin).startsWith(kReplyError)) {
+        return withState(ReplyState::Negative, replyLength(b, begin + kReplyError.size()));
+    }
+    const QStringView rest = QStringView(b).mid(begin);
+    if (ok.startsWith(rest) || kReplyError.startsWith(rest)) {
+        return withState(ReplyState::Incomplete);
+    }
+    return mismatch(b, begin);
 }
 
 struct Line {
@@ -119,81 +166,125 @@ struct Line {
 // unterminated tail is left out: it may still be growing.
 std::vector<Line> closedLines(const QString& b, size_t wanted) {
     std::vector<Line> lines;
-    qsizetype i = 0;
+    qsizetype i = skipLineBreaks(b, 0);
     const qsizetype n = b.size();
-    while (i < n && isLineBreak(b[i])) {
-        ++i;
-    }
     while (i < n && lines.size() < wanted) {
         const qsizetype begin = i;
-        while (i < n && !isLineBreak(b[i])) {
-            ++i;
-        }
+        i = lineEnd(b, i);
         if (i == n) {
             break;
         }
         lines.push_back({begin, i - begin});
-        while (i < n && isLineBreak(b[i])) {
-            ++i;
-        }
+        i = skipLineBreaks(b, i);
     }
     return lines;
 }
 
 constexpr size_t kReadAllLines = 24;
-// Prefix lengths of "GET %d apn ", "GET %d user ", "GET %d pw ", "GET %d auth ", "GET %d pdp ".
-constexpr std::array<qsizetype, 5> kWwanPrefix{10, 11, 9, 11, 10};
-// "GET w ssid ", "GET w sec ", "GET w pw_type ", "GET w pw ".
-constexpr std::array<qsizetype, 4> kWifiPrefix{11, 10, 14, 9};
+// The read-all lines' prefixes in reply order; '#' is the profile's address, which is not
+// compared (only the keyword tells the lines apart).
+constexpr std::array<const char16_t*, kReadAllLines> kReadAllPrefix = [] {
+    std::array<const char16_t*, kReadAllLines> p{};
+    const std::array<const char16_t*, 5> wwan{u"GET # apn ", u"GET # user ", u"GET # pw ",
+                                              u"GET # auth ", u"GET # pdp "};
+    for (size_t n = 0; n < 4; ++n) {
+        for (size_t f = 0; f < wwan.size(); ++f) {
+            p[n * wwan.size() + f] = wwan[f];
+        }
+    }
+    p[20] = u"GET # ssid ";
+    p[21] = u"GET # sec ";
+    p[22] = u"GET # pw_type ";
+    p[23] = u"GET # pw ";
+    return p;
+}();
+
+// A line fits its place when it carries that place's keyword: "GET", any address, the keyword,
+// then a space and the value, or nothing (an empty value whose space the device left off).
+bool fitsReadAllLine(const QString& b, const Line& line, QStringView prefix) {
+    const qsizetype keywordEnd = prefix.size() - 1;
+    if (line.length < keywordEnd) {
+        return false;
+    }
+    for (qsizetype i = 0; i < keywordEnd; ++i) {
+        if (prefix[i] == u'#') {
+            continue;
+        }
+        if (foldAsciiUpper(b[line.begin + i].unicode()) != foldAsciiUpper(prefix[i].unicode())) {
+            return false;
+        }
+    }
+    return line.length == keywordEnd || b[line.begin + keywordEnd] == u' ';
+}
 
 ParsedReply parseReadAll(const QString& b) {
     if (lastLineIsError(b)) {
-        return withState(ReplyState::Negative);
+        return withState(ReplyState::Negative, b.size());
     }
     const std::vector<Line> lines = closedLines(b, kReadAllLines);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (!fitsReadAllLine(b, lines[i], QStringView(kReadAllPrefix[i]))) {
+            return mismatch(b, lines[i].begin);
+        }
+    }
     if (lines.size() != kReadAllLines) {
         return withState(ReplyState::Incomplete);
     }
-    // Values by position and prefix length only; the prefix text itself is not compared.
-    auto value = [&](size_t index, qsizetype prefix) {
+    auto value = [&](size_t index) {
         const Line& line = lines[index];
+        const qsizetype prefix = QStringView(kReadAllPrefix[index]).size();
         return line.length > prefix ? b.mid(line.begin + prefix, line.length - prefix) : QString();
     };
     DeviceProfiles p;
     size_t index = 0;
     for (WwanProfile& w : p.wwan) {
-        w.apn = value(index++, kWwanPrefix[0]);
-        w.userName = value(index++, kWwanPrefix[1]);
-        w.password = value(index++, kWwanPrefix[2]);
-        w.authType = value(index++, kWwanPrefix[3]);
-        w.pdpType = value(index++, kWwanPrefix[4]);
+        w.apn = value(index++);
+        w.userName = value(index++);
+        w.password = value(index++);
+        w.authType = value(index++);
+        w.pdpType = value(index++);
     }
-    p.wifi.ssid = value(index++, kWifiPrefix[0]);
-    p.wifi.security = value(index++, kWifiPrefix[1]);
-    p.wifi.keyFormat = value(index++, kWifiPrefix[2]);
-    p.wifi.passphrase = value(index++, kWifiPrefix[3]);
-    ParsedReply r = positive();
+    p.wifi.ssid = value(index++);
+    p.wifi.security = value(index++);
+    p.wifi.keyFormat = value(index++);
+    p.wifi.passphrase = value(index++);
+    const Line& last = lines.back();
+    ParsedReply r = withState(ReplyState::Positive, replyLength(b, last.begin + last.length));
     r.profiles = std::move(p);
     return r;
 }
 
-char16_t foldAsciiUpper(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
 ParsedReply parseSet(const QString& cmd, const QString& b) {
-    const qsizetype k = cmd.size();
-    bool echoed = b.size() >= k;
-    for (qsizetype i = 0; echoed && i < k; ++i) {
-        echoed = foldAsciiUpper(b[i].unicode()) == foldAsciiUpper(cmd[i].unicode());
-    }
     if (lastLineIsError(b)) {
-        return withState(ReplyState::Negative);
+        return withState(ReplyState::Negative, b.size());
     }
-    return withState(echoed ? ReplyState::Positive : ReplyState::Incomplete);
+    // A line break in front is the end of the previous echo, which the device closes with LF.
+    const qsizetype begin = skipLineBreaks(b, 0);
+    if (sameIgnoringCase(b, begin, cmd, cmd.size())) {
+        return withState(ReplyState::Positive, replyLength(b, begin + cmd.size()));
+    }
+    if (QStringView(b).mid(begin).startsWith(kReplyError)) {
+        return withState(ReplyState::Negative, replyLength(b, begin + kReplyError.size()));
+    }
+    if (couldBecome(b, begin, cmd) || kReplyError.startsWith(QStringView(b).mid(begin))) {
+        return withState(ReplyState::Incomplete);
+    }
+    return mismatch(b, begin);
 }
 
 }  // namespace
+
+QString withoutControlCharacters(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x20 && u != 0x7F && !(u >= 0x80 && u <= 0x9F)) {
+            out.append(c);
+        }
+    }
+    return out;
+}
 
 ParsedReply parseReply(const QString& currentCmd, const QString& buffer) {
     if (currentCmd == kCmdVersion) {

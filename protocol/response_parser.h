@@ -9,7 +9,12 @@
 
 namespace kvu::protocol {
 
-enum class ReplyState { Incomplete, Positive, Negative };
+enum class ReplyState {
+    Incomplete,  // not yet a whole reply; more text may complete it
+    Positive,
+    Negative,  // the device said "ERROR"
+    Mismatch,  // text that no reply to this command can begin with
+};
 
 struct ParsedReply {
     // The command has a reply rule; the caller logs the "send:[...]" line for every such call.
@@ -21,9 +26,19 @@ struct ParsedReply {
     std::optional<DeviceProfiles> profiles;  // "get\r": all 24 fields
     // A complete version reply; the caller logs the "SetEvent" line after releasing the wait.
     bool versionEvent = false;
+    // A complete reply: how much of the buffer it took, line breaks after it included.
+    qsizetype length = 0;
+    // Mismatch: the line that does not fit.
+    QString misfit;
 };
 
 // Interprets the whole buffer afresh against the command in progress (closing "\r" included).
+// Every line of a reply must fit its command: a read-all line its keyword, a set reply the
+// echo, a commit or erase reply its exact text. Identity texts carry no control characters.
 ParsedReply parseReply(const QString& currentCmd, const QString& buffer);
+
+// The text without control characters (C0, DEL, C1): a device's identity is shown, logged and
+// used in file names.
+QString withoutControlCharacters(const QString& text);
 
 }  // namespace kvu::protocol

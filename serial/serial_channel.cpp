@@ -237,6 +237,7 @@ void SerialChannel::appendChunk(const char* data, std::size_t size) {
         replyComplete_ = true;
         completedSeq_ = exchangeSeq_;
         completedReply_ = recvData_;
+        completedLength_ = recvData_.size();
         replyArrived_.notify_all();
     }
 }
@@ -309,11 +310,20 @@ bool SerialChannel::sendData(const QString& cmd) {
     return written;
 }
 
-ExchangeResult SerialChannel::exchange(const QString& cmd, std::chrono::milliseconds timeout) {
+ExchangeResult SerialChannel::exchange(const QString& cmd, std::chrono::milliseconds timeout,
+                                       bool keepLateText) {
     std::uint64_t seq = 0;
+    if (!keepLateText) {
+        // Whatever arrived before the command went out cannot be part of its reply.
+        std::lock_guard lock(ioMutex_);
+        port_.flushInput();
+    }
     {
         std::lock_guard lock(mutex_);
-        recvData_.clear();
+        if (keepLateText && replyComplete_)
+            recvData_.remove(0, completedLength_);
+        else
+            recvData_.clear();
         currentCmd_ = cmd;
         seq = ++exchangeSeq_;
         replyComplete_ = false;

@@ -69,8 +69,11 @@ class SerialChannel {
     void stopRecvThread();
     bool sendData(const QString& cmd);
 
-    // Empties the buffer, sets the command in progress, sends it and waits for its reply.
-    ExchangeResult exchange(const QString& cmd, std::chrono::milliseconds timeout);
+    // Empties the buffer (and what the port holds unread), sets the command in progress, sends it
+    // and waits for its reply. With keepLateText the text that came after the last reply was
+    // complete stays in front of the new one, for the parser to place.
+    ExchangeResult exchange(const QString& cmd, std::chrono::milliseconds timeout,
+                            bool keepLateText = false);
 
     QString comPort() const;
     QString lastError() const;
@@ -110,7 +113,8 @@ class SerialChannel {
     std::uint64_t exchangeSeq_ = 0;   // the exchange the buffer belongs to
     std::uint64_t completedSeq_ = 0;  // the last exchange whose reply completed
     QString completedReply_;
-    bool replyComplete_ = false;  // the current exchange's reply is complete
+    qsizetype completedLength_ = 0;  // the buffer's size when its reply completed
+    bool replyComplete_ = false;     // the current exchange's reply is complete
     bool overflowLogged_ = false;
     bool receiving_ = false;  // a receive thread is reading the port
     ParseHook parse_;

@@ -59,6 +59,8 @@ class SerialPort {
     ReadResult read(char* buffer, std::size_t capacity);
     // Makes a pending or the next read() return Timeout at once; nothing else ends an idle wait.
     void cancelRead();
+    // Drops what the line has received and not yet been read.
+    void flushInput();
     void close();
 
   private:

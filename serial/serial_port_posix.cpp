@@ -78,8 +78,15 @@ SerialPort::~SerialPort() {
 OpenResult SerialPort::open(const std::string& name) {
     close();
     int fd = openExclusive(name);
-    if (fd < 0 && !name.empty() && name.front() != '/')
+    if (fd < 0 && errno == ENOENT && !name.empty() && name.front() != '/') {
+        // Only a name that is not here may be meant under /dev/; a port that is here but busy
+        // or closed to us keeps its own error.
         fd = openExclusive("/dev/" + name);
+        if (fd < 0 && errno != ENOENT)
+            return failure(OpenStep::Open, errno);
+        if (fd < 0)
+            return failure(OpenStep::Open, ENOENT);
+    }
     if (fd < 0)
         return failure(OpenStep::Open, errno);
 
@@ -206,7 +213,16 @@ void SerialPort::cancelRead() {
     }
 }
 
+void SerialPort::flushInput() {
+    if (handle_->fd >= 0)
+        (void)::tcflush(handle_->fd, TCIFLUSH);
+}
+
 void SerialPort::close() {
+    // The exclusive mode belongs to the tty, not to our descriptor: left set, it outlives the
+    // close while the other end stays open, and refuses the next unprivileged open.
+    if (handle_->fd >= 0)
+        (void)::ioctl(handle_->fd, TIOCNXCL);
     closeQuietly(handle_->fd);
     closeQuietly(handle_->wakeRead);
     closeQuietly(handle_->wakeWrite);

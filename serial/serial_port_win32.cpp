@@ -321,6 +321,11 @@ void SerialPort::cancelRead() {
         SetEvent(handle_->stop);
 }
 
+void SerialPort::flushInput() {
+    if (handle_->port != INVALID_HANDLE_VALUE)
+        PurgeComm(handle_->port, PURGE_RXCLEAR);
+}
+
 void SerialPort::close() {
     Handle& h = *handle_;
     if (h.port != INVALID_HANDLE_VALUE) {

@@ -32,7 +32,8 @@ bool FaultPlan::compile(const Faults& faults, FaultPlan& plan, std::string& erro
     FaultPlan fresh;
     fresh.faults_ = faults;
     if (!compileAll(faults.errorOn, fresh.errorOn_, error) ||
-        !compileAll(faults.silentOn, fresh.silentOn_, error)) {
+        !compileAll(faults.silentOn, fresh.silentOn_, error) ||
+        !compileAll(faults.delayOn, fresh.delayOn_, error)) {
         return false;
     }
     const DeviceState blank;
@@ -71,6 +72,15 @@ CommandFate FaultPlan::fate(std::size_t index, std::string_view line) const {
         return CommandFate::Error;
     }
     return CommandFate::Answer;
+}
+
+std::chrono::milliseconds FaultPlan::delayFor(std::string_view line) const {
+    std::string_view text = line;
+    if (!text.empty() && text.back() == '\r') {
+        text.remove_suffix(1);
+    }
+    return faults_.replyDelay +
+           (matchesAny(delayOn_, text) ? faults_.delayOnBy : std::chrono::milliseconds(0));
 }
 
 std::string FaultPlan::shape(std::string reply, CommandKind kind) const {

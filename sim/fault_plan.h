@@ -26,6 +26,9 @@ class FaultPlan {
     // `index` is the 1-based number of the command since start; `line` as received.
     CommandFate fate(std::size_t index, std::string_view line) const;
 
+    // How long to wait before the reply to `line`.
+    std::chrono::milliseconds delayFor(std::string_view line) const;
+
     // The bytes to send for a reply: upper-case echo, zero byte and noise applied.
     std::string shape(std::string reply, CommandKind kind) const;
 
@@ -50,6 +53,7 @@ class FaultPlan {
     Faults faults_;
     std::vector<Matcher> errorOn_;
     std::vector<Matcher> silentOn_;
+    std::vector<Matcher> delayOn_;
 };
 
 }  // namespace kvu::sim

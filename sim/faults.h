@@ -35,6 +35,9 @@ struct Faults {
 
     // Wait this long before a reply.
     std::chrono::milliseconds replyDelay{0};
+    // Wait this much longer before the replies to these commands (a slow flash, say).
+    std::vector<CommandPattern> delayOn;
+    std::chrono::milliseconds delayOnBy{0};
     // Send replies in pieces of this many bytes (0: whole), with a gap between pieces.
     std::size_t chunkSize = 0;
     std::chrono::milliseconds chunkGap{2};

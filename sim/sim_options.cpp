@@ -98,6 +98,8 @@ Faults:
   --silent-match TEXT    answer nothing to commands containing TEXT (repeatable)
   --silent-regex RE      answer nothing to commands matching RE (repeatable)
   --delay MS             wait MS milliseconds before every reply
+  --delay-match TEXT     wait longer before replies to commands containing TEXT (repeatable)
+  --delay-match-ms MS    how much longer (default 0)
   --chunk K              send replies in pieces of K bytes
   --chunk-gap MS         pause between pieces (default 2)
   --line-at-a-time       write every reply line on its own (pieces of a line with --chunk)
@@ -193,6 +195,8 @@ ParseResult parseSimOptions(const std::vector<std::string>& args, SimOptions& op
         {"--silent-match", pattern(f.silentOn, false)},
         {"--silent-regex", pattern(f.silentOn, true)},
         {"--delay", millis(f.replyDelay)},
+        {"--delay-match", pattern(f.delayOn, false)},
+        {"--delay-match-ms", millis(f.delayOnBy)},
         {"--chunk", number(f.chunkSize)},
         {"--chunk-gap", millis(f.chunkGap)},
         {"--nul-at",

@@ -393,7 +393,7 @@ void SimulatedDevice::handleLine(const ReceivedLine& line, std::unique_lock<std:
     }
 
     if (!reply.empty()) {
-        const auto delay = plan->faults().replyDelay;
+        const auto delay = plan->delayFor(line.bytes);
         if (delay.count() > 0 && !pause(Clock::now() + delay, lock)) {
             return;
         }

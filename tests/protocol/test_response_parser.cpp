@@ -48,7 +48,13 @@ TEST(VersionReply, RulesForVersionAndMcuLines) {
         {"VER 1.2.3\r\nMCUID 0A1B\r\n", P, "VER 1.2.3", "MCUID 0A1B"},
         {"VER 1.2.3\r\nSN 4711\r\n", P, "VER 1.2.3", "SN 4711"},
         // Both markers: the split is at "SN ", CR/LF dropped only at the ends.
-        {"VER 1.2.3\r\nMCUID 0A1B\r\nSN 4711\r\n", P, "VER 1.2.3\r\nMCUID 0A1B", "SN 4711"},
+        // An identity is one line: the MCU id line that "SN " overrules is no part of the version.
+        {"VER 1.2.3\r\nMCUID 0A1B\r\nSN 4711\r\n", P, "VER 1.2.3", "SN 4711"},
+        // Stray lines in front of the version line, and control characters, are left out.
+        {"FE OK\r\nVER 1.2.3\r\nMCUID 0A1B\r\n", P, "VER 1.2.3", "MCUID 0A1B"},
+        {"VER 1.\x1b[2J2\t3\r\nMCUID 0A\x7f"
+         "1B\r\n",
+         P, "VER 1.[2J23", "MCUID 0A1B"},
         {"\r\n\r\nVER 2\r\r\nMCUID X\n\r\n", P, "VER 2", "MCUID X"},
         {"\r\nSN 55\r\n", P, std::nullopt, "SN 55"},
         {"\r\nMCUID 66\r\n", P, std::nullopt, "MCUID 66"},
@@ -109,7 +115,10 @@ TEST(SerialReply, SevenCharacterLeadInIsDropped) {
         {"1234567\r\n", P, ""},
         {"123\r\n", P, ""},
         {"ERROR\r\n", P, ""},
-        {"lead-in\r\n\r\nXYZ\r\n", P, "XYZ"},
+        // The reply is one line; what follows it is not the serial number.
+        {"lead-in\r\n\r\nXYZ\r\n", P, ""},
+        {"SERIAL KV1\r\nSERIAL KV2\r\n", P, "KV1"},
+        {QString("SERIAL K\x1bV\x01") + QChar(0x9B) + "1\r\n", P, "KV1"},
         // Line breaks in front do not shift the lead-in, whatever its text.
         {"\r\nSERIAL SB\r\n", P, "SB"},
         {"\n\r\n\rSERIAL:KV12345\r\n", P, "KV12345"},
@@ -157,15 +166,20 @@ TEST(EraseCommitReply, OnlyTheExactTextsComplete) {
     const auto P = ReplyState::Positive;
     const auto N = ReplyState::Negative;
     const auto I = ReplyState::Incomplete;
+    const auto M = ReplyState::Mismatch;
     const std::vector<StateCase> cases = {
         {"fe\r", "FE OK\r\n", P},
         {"fw\r", "FW OK\r\n", P},
-        {"fw\r", "FE OK\r\n", I},
-        {"fe\r", "FW OK\r\n", I},
-        {"fw\r", "xFW OK\r\n", I},
-        {"fw\r", "FW OK\r\nx", I},
+        // Any other line can never become the reply.
+        {"fw\r", "FE OK\r\n", M},
+        {"fe\r", "FW OK\r\n", M},
+        {"fw\r", "xFW OK\r\n", M},
+        {"fe\r", "fe ok\r\n", M},
+        {"fw\r", "FW", I},
         {"fe\r", "FE OK\r", I},
-        {"fe\r", "fe ok\r\n", I},
+        // The line breaks that close the previous reply may come first; text after it is later.
+        {"fw\r", "\nFW OK\r\n", P},
+        {"fw\r", "FW OK\r\nx", P},
         {"fe\r", "", I},
         {"fe\r", "ERROR\r\n", N},
         {"fw\r", "ERROR\r\n", N},
@@ -182,6 +196,7 @@ TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
     const auto P = ReplyState::Positive;
     const auto N = ReplyState::Negative;
     const auto I = ReplyState::Incomplete;
+    const auto M = ReplyState::Mismatch;
     const QString auth = "set 1 auth 1\r";
     const std::vector<StateCase> cases = {
         {auth, "set 1 auth 1\r", P},
@@ -190,8 +205,11 @@ TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
         {auth, "set 1 auth 1\r\nOK\r\n", P},  // nothing after the echo is looked at
         {"set 2 pw Ab\r", "SET 2 PW AB\r", P},
         {"set w pw \r", "set w pw \r", P},
-        {auth, "set 1 auth 1", I},  // closing CR missing
-        {auth, "set 1 auth 2\r", I},
+        {auth, "set 1 auth 1", I},      // closing CR missing
+        {auth, "set 1 auth 2\r", M},    // another line's echo is never this one's
+        {auth, "\nset 1 auth 1\r", P},  // the LF that ended the previous echo
+        {auth, "GET 1 apn x\r\n", M},
+        {auth, "ERR", I},
         {auth, "set 1 auth", I},
         {auth, "", I},
         {auth, "ERROR\r\n", N},
@@ -199,11 +217,11 @@ TEST(SetReply, EchoInAnyAsciiCaseOrTrailingError) {
         {auth, "\r\nERROR\r\n", N},
         {auth, "set 1 auth 1\r\nERROR\r\n", N},
         // Refused only by a line of its own: text ending in "ERROR" is not the refusal.
-        {auth, "noise ERROR\r\n", I},
-        {auth, "xERROR\r\n", I},
+        {auth, "noise ERROR\r\n", M},
+        {auth, "xERROR\r\n", M},
         // Only A-Z fold; other letters must match exactly.
         {QString::fromUtf8("set w ssid caf\xc3\xa9\r"),
-         QString::fromUtf8("SET W SSID CAF\xc3\x89\r"), I},
+         QString::fromUtf8("SET W SSID CAF\xc3\x89\r"), M},
         {QString::fromUtf8("set w ssid caf\xc3\xa9\r"),
          QString::fromUtf8("SET W SSID CAF\xc3\xa9\r"), P},
         // A value ending in "ERROR" is still an echo, not a refusal.
@@ -307,9 +325,9 @@ TEST(ReadAllReply, SeparatorsOfAnyKindGiveTheSameRecords) {
 TEST(ReadAllReply, ShortLinesGiveEmptyFieldsAndSpacesStay) {
     QStringList lines = readAllLines(sampleProfiles());
     lines[0] = "GET 1 apn ";       // prefix alone
-    lines[1] = "GET";              // fewer characters than the prefix
+    lines[1] = "GET 1 user";       // the space of an empty value left off
     lines[2] = "GET 1 pw  a b  ";  // spaces belong to the value
-    lines[23] = "XXXXXXXXXz";      // prefix not compared, only its length
+    lines[23] = "get w PW z";      // keywords in any case
     const ParsedReply r = parseReply("get\r", joined(lines, "\r\n"));
     ASSERT_EQ(r.state, ReplyState::Positive);
     ASSERT_TRUE(r.profiles.has_value());
@@ -320,17 +338,37 @@ TEST(ReadAllReply, ShortLinesGiveEmptyFieldsAndSpacesStay) {
     EXPECT_EQ(r.profiles->wwan[1], sampleProfiles().wwan[1]);
 }
 
-TEST(ReadAllReply, ExtraLeadingLineShiftsEveryValue) {
+// A line in front (a late reply, a repeated command) would shift every value one field down:
+// a reply whose lines do not carry their own keywords is no read-all reply, and carries nothing.
+TEST(ReadAllReply, LinesThatDoNotCarryTheirKeywordAreAMismatch) {
     const QStringList lines = readAllLines(sampleProfiles());
-    const ParsedReply r = parseReply("get\r", "get\r\n" + joined(lines, "\r\n"));
-    ASSERT_EQ(r.state, ReplyState::Positive);
-    ASSERT_TRUE(r.profiles.has_value());
-    const DeviceProfiles& got = *r.profiles;
-    EXPECT_EQ(got.wwan[0].apn, QString(""));               // "get"
-    EXPECT_EQ(got.wwan[0].userName, QString("pn.net1"));   // "GET 1 apn apn.net1" from 11
-    EXPECT_EQ(got.wwan[0].password, QString("r user 1"));  // "GET 1 user user 1" from 9
-    EXPECT_EQ(got.wifi.security, QString(" Home Net"));    // "GET w ssid Home Net" from 10
-    EXPECT_EQ(got.wifi.passphrase, QString("type 0"));     // "GET w pw_type 0" from 9
+    struct Case {
+        const char* name;
+        QString buffer;
+        QString misfit;
+    };
+    QStringList pwTypeTwice = lines;
+    pwTypeTwice[23] = "GET w pw_type 0";
+    QStringList shortLine = lines;
+    shortLine[1] = "GET";
+    QStringList wrongKeyword = lines;
+    wrongKeyword[10] = "GET 3 ap x";
+    const std::vector<Case> cases = {
+        {"late erase reply in front", "FE OK\r\n" + joined(lines, "\r\n"), "FE OK"},
+        {"repeated command in front", "get\r\n" + joined(lines, "\r\n"), "get"},
+        {"first line missing", joined(lines.mid(1), "\r\n") + "GET w pw x\r\n", lines[1]},
+        {"24th line from the 23rd", joined(pwTypeTwice, "\r\n"), "GET w pw_type 0"},
+        {"fewer characters than the keyword", joined(shortLine, "\r\n"), "GET"},
+        {"another keyword", joined(wrongKeyword, "\r\n"), "GET 3 ap x"},
+        {"seen before the reply is whole", "FE OK\r\nGET 1 apn x\r\n", "FE OK"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ParsedReply r = parseReply("get\r", c.buffer);
+        EXPECT_EQ(r.state, ReplyState::Mismatch);
+        EXPECT_EQ(r.misfit, c.misfit);
+        EXPECT_FALSE(r.profiles.has_value());
+    }
 }
 
 TEST(ReadAllReply, CompleteOnlyWhenTheTwentyFourthLineIsClosed) {

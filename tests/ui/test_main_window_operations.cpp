@@ -12,6 +12,7 @@
 
 #include "protocol/commands.h"
 #include "settings/entry_validation.h"
+#include "settings/profile_fields.h"
 #include "sim/demonstration_state.h"
 #include "tests/support/log_capture.h"
 #include "tests/ui/device_window_fixture.h"
@@ -238,6 +239,70 @@ TEST_F(Operations, EraseFailuresShowTheirStepAndKeepTheScreen) {
         EXPECT_EQ(edit(IDC_APN3)->text(), "apn3.examplek");
         EXPECT_EQ(marks(), (std::vector<bool>{false, false, true, false, false}));
         EXPECT_TRUE(log.contains(spdlog::level::err, "Erase Failed"));
+        dlg_.reset();
+        device_.reset();
+    }
+}
+
+DeviceProfiles profilesOf(const sim::DeviceState& s) {
+    DeviceProfiles p;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const sim::WwanValues& w = s.wwan[i];
+        p.wwan[i].apn = QString::fromStdString(w.apn);
+        p.wwan[i].userName = QString::fromStdString(w.user);
+        p.wwan[i].password = QString::fromStdString(w.pw);
+        p.wwan[i].authType = QString::fromStdString(w.auth);
+        p.wwan[i].pdpType = QString::fromStdString(w.pdp);
+    }
+    p.wifi.ssid = QString::fromStdString(s.wifi.ssid);
+    p.wifi.security = QString::fromStdString(s.wifi.sec);
+    p.wifi.keyFormat = QString::fromStdString(s.wifi.pwType);
+    p.wifi.passphrase = QString::fromStdString(s.wifi.pw);
+    return p;
+}
+
+// A commit or erase answered after its wait ran out fails, and its late answer is no part of the
+// next reply: the Reload pressed next shows what the device holds, every field in its place.
+TEST_F(Operations, AReplyAfterItsWaitNeverBecomesPartOfTheNextOne) {
+    struct Case {
+        const char* name;
+        const char* slow;
+        int button;
+        const char* title;
+        const char* failed;
+    };
+    const Case cases[] = {
+        {"late erase", "fe", IDC_ERASE, "Erase Result", "Erase Failed"},
+        {"late commit", "fw", IDC_WRITE, "Write Result", "Write Failed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        results_.clear();
+        connectTo();
+        sim::Faults slow;
+        slow.delayOn = {{c.slow, false}};
+        slow.delayOnBy = 8600ms;
+        std::string error;
+        ASSERT_TRUE(device_->setFaults(slow, error)) << error;
+        QTest::keyClicks(edit(IDC_APN2), "-new");
+        click(c.button);
+        ASSERT_EQ(results_.size(), 1u);
+        EXPECT_EQ(results_[0].title, c.title);
+        EXPECT_EQ(results_[0].line1, c.failed);
+
+        ASSERT_TRUE(device_->setFaults({}, error)) << error;
+        results_.clear();
+        click(IDC_RELOAD);
+        ASSERT_EQ(results_.size(), 1u);
+        expectShown(results_[0], "Reload Result", "", "Reload Successfully", "");
+        QStringList differing;
+        for (const FieldDifference& d :
+             profileDifferences(profilesOf(device_->state()), screenProfiles())) {
+            differing << d.field.name + ": device \"" + d.expected + "\", shown \"" + d.actual +
+                             "\"";
+        }
+        EXPECT_TRUE(differing.isEmpty()) << differing.join("; ").toStdString();
+        EXPECT_EQ(marks(), std::vector<bool>(5, false));
         dlg_.reset();
         device_.reset();
     }
