@@ -20,6 +20,6 @@ run() {
         "$binary" --gtest_filter="$filter" --gtest_brief=1)
 }
 
-run tests/serial/serial_tests 'SerialOpen.ReportsMissingPermission'
+run tests/serial/serial_tests 'SerialOpen.ReportsMissingPermission:SerialOpen.ClosedPortOpensAgainForAnUnprivilegedUser'
 run tests/presets/presets_tests 'IniFile.SaveIntoReadOnly*'
 run tests/ui/window_device_tests 'DeviceWindow.PortWithoutPermission*'

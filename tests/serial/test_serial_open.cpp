@@ -8,7 +8,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace kvu {
@@ -133,6 +138,53 @@ TEST(SerialOpen, PortInUseIsRefusedUntilReleased) {
     first.uninitSerial();
     EXPECT_TRUE(second.initSerial(path));
     EXPECT_TRUE(second.isOpen());
+}
+
+// A busy port keeps its own error wherever it is named from; only a name that is not there at
+// all is looked for under /dev.
+TEST(SerialOpen, BusyPortNamedByARelativePathIsReportedBusy) {
+    PtyDevice device;
+    ASSERT_TRUE(device.ok());
+    char folder[] = "/tmp/kvu-rel-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string link = std::string(folder) + "/ttyKVU";
+    ASSERT_EQ(symlink(device.slavePath().c_str(), link.c_str()), 0);
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(folder), 0);
+
+    SerialChannel holder;
+    ASSERT_TRUE(holder.initSerial(QString::fromStdString(device.slavePath())));
+    SerialChannel second;
+    EXPECT_FALSE(second.initSerial(QStringLiteral("ttyKVU")));
+    EXPECT_TRUE(second.lastOpenWasBusy());
+    EXPECT_EQ(second.lastError(), QStringLiteral("Device or resource busy"));
+    holder.uninitSerial();
+    EXPECT_TRUE(second.initSerial(QStringLiteral("ttyKVU")));
+
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
+    std::remove(link.c_str());
+    rmdir(folder);
+}
+
+// The exclusive mode belongs to the line, not to our descriptor: a port we closed must open
+// again for a user it binds while the other end (the device) stays open.
+TEST(SerialOpen, ClosedPortOpensAgainForAnUnprivilegedUser) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "exclusive mode does not bind the superuser";
+    PtyDevice device;
+    ASSERT_TRUE(device.ok());
+    const QString path = QString::fromStdString(device.slavePath());
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        SerialChannel channel;
+        ASSERT_TRUE(channel.initSerial(path)) << channel.lastError().toStdString();
+        channel.uninitSerial();
+    }
+    const int fd = open(device.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_GE(fd, 0) << std::strerror(errno);
+    if (fd >= 0)
+        close(fd);
 }
 
 TEST(SerialOpen, ReportsMissingPermission) {
