@@ -91,6 +91,39 @@ void PortArrivals::takeDeviceNotices() {
 }
 
 void PortArrivals::folderChanged(const QString& folder) {
+    lookAt(folder);
+    rewatch();
+}
+
+void PortArrivals::rewatch() {
+    // A watched folder that is removed (udev drops /dev/serial/by-id with the last device)
+    // ends its watch: watch the nearest folder above it that exists until it is made again.
+    const QStringList watched = watcher_->directories();
+    std::map<QString, bool> folders;
+    for (const auto& [path, seen] : seen_) {
+        folders[QFileInfo(path).absolutePath()] = true;
+    }
+    for (const auto& [folder, wanted] : folders) {
+        if (watched.contains(folder)) {
+            continue;
+        }
+        if (QFileInfo(folder).isDir()) {
+            if (watcher_->addPath(folder)) {
+                lookAt(folder);  // what was made in it before the watch began
+            }
+            continue;
+        }
+        QString above = QFileInfo(folder).absolutePath();
+        while (!QFileInfo(above).isDir() && above != QFileInfo(above).absolutePath()) {
+            above = QFileInfo(above).absolutePath();
+        }
+        if (!watched.contains(above)) {
+            watcher_->addPath(above);
+        }
+    }
+}
+
+void PortArrivals::lookAt(const QString& folder) {
     // The folder changes for every file in it; only a new or replaced path counts.
     for (auto& [path, seen] : seen_) {
         if (QFileInfo(path).absolutePath() != folder) {

@@ -36,6 +36,10 @@ class PortArrivals : public QObject {
   private:
     void takeDeviceNotices();
     void folderChanged(const QString& folder);
+    // Emits for each watched path in `folder` that appeared or was replaced.
+    void lookAt(const QString& folder);
+    // Watches again the folders that were removed and made anew.
+    void rewatch();
 
     std::unique_ptr<DeviceMonitor> monitor_;
     QObject* notifier_ = nullptr;  // fires when the monitor has notices

@@ -158,6 +158,42 @@ TEST(PathWatchSetUp, SeveralPathsEachTellOnlyOfThemselves) {
     EXPECT_EQ(notices, std::vector<QString>{c});
 }
 
+// udev removes /dev/serial/by-id with the last device and makes it again with the next one: the
+// watch must follow the folder through that, and tell of the path when it comes back.
+TEST(PathWatchSetUp, AFolderRemovedAndMadeAgainIsWatchedAgain) {
+    app();
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    QDir dir(root.path());
+    {
+        QFile line(dir.filePath(QStringLiteral("pts1")));
+        ASSERT_TRUE(line.open(QIODevice::WriteOnly));
+    }
+    const QString folder = dir.filePath(QStringLiteral("serial/by-id"));
+    const QString path = folder + QStringLiteral("/usb-KVU-if00");
+    ASSERT_TRUE(dir.mkpath(folder));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("pts1")), path));
+    PortArrivals arrivals;
+    ASSERT_TRUE(arrivals.watchPath(path));
+    std::vector<QString> notices;
+    QObject::connect(&arrivals, &PortArrivals::portMayHaveArrived,
+                     [&](const QString& p) { notices.push_back(p); });
+
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("serial"))).removeRecursively());
+        spin(200);
+        EXPECT_TRUE(notices.empty());
+        ASSERT_TRUE(dir.mkpath(folder));
+        spin(100);  // the folder is seen before the port is made in it, as udev does it
+        ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("pts1")), path));
+        spin(2000, [&] { return !notices.empty(); });
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices.front(), path);
+        notices.clear();
+    }
+}
+
 TEST(PathWatchSetUp, AFolderThatIsMissingCannotBeWatched) {
     app();
     PortArrivals arrivals;
