@@ -95,6 +95,37 @@ TEST_F(ProgramArrival, ReplugBehindThePortPathIsTalkedToAtOnce) {
         << log;
 }
 
+// udev removes /dev/serial/by-id with the last device and makes it anew with the next: the
+// program still hears of the port at once, each time.
+TEST_F(ProgramArrival, APortFolderRemovedAndMadeAgainStillBringsTheReplugAtOnce) {
+    const QString folder = work_.filePath(QStringLiteral("serial/by-id"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString link = folder + QStringLiteral("/usb-KVU-if00");
+    kvu::sim::DeviceConfig config;
+    config.linkPath = link.toStdString();
+    kvu::sim::SimulatedDevice device(config);
+    std::string error;
+    ASSERT_TRUE(device.start(error)) << error;
+    start({QStringLiteral("--port=") + link});
+    ASSERT_TRUE(device.waitForCommands(kConnectCommands, 15s));
+
+    for (const auto offset : {0ms, 430ms, 770ms}) {
+        SCOPED_TRACE(offset.count());
+        device.hangUp();
+        ASSERT_TRUE(QDir(work_.filePath(QStringLiteral("serial"))).removeRecursively());
+        std::this_thread::sleep_for(300ms + offset);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        std::this_thread::sleep_for(50ms);
+        device.clearReceived();
+        const auto plugged = Clock::now();
+        ASSERT_TRUE(device.replug(error)) << error;
+        ASSERT_TRUE(device.waitForCommands(1, 3s));
+        EXPECT_LT(Clock::now() - plugged, 250ms);
+        ASSERT_TRUE(device.waitForCommands(kConnectCommands, 5s));
+    }
+    stopAndReadLog();
+}
+
 TEST_F(ProgramArrival, WithoutADeviceMonitorTheLogSaysOnceThatArrivalsArePolled) {
     if (QFileInfo::exists(QStringLiteral("/run/udev/control")))
         GTEST_SKIP() << "udev runs here, so the program listens to it";
