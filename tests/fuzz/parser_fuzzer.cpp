@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "protocol/log_masking.h"
+#include "protocol/reply_framing.h"
 #include "protocol/response_parser.h"
 
 namespace {
@@ -65,21 +67,34 @@ void checkReply(const QString& cmd, const QString& buffer, const ParsedReply& r)
     if (isGet && r.state == ReplyState::Positive) {
         check(r.profiles.has_value(), "positive read-all carries profiles");
     }
+    qsizetype lead = 0;
+    while (lead < buffer.size() && (buffer[lead] == u'\r' || buffer[lead] == u'\n')) {
+        ++lead;
+    }
+    const QStringView rest = QStringView(buffer).mid(lead);
     if (isSerial) {
-        qsizetype lead = 0;
-        while (lead < buffer.size() && (buffer[lead] == u'\r' || buffer[lead] == u'\n')) {
-            ++lead;
-        }
         // Line breaks in front are skipped; line breaks alone are no reply yet.
-        const bool complete = lead < buffer.size() && buffer.endsWith(QLatin1StringView{"\r\n"});
-        check((r.state == ReplyState::Positive) == complete, "serial completes at CR LF");
+        const bool complete = rest.contains(QLatin1StringView{"\r\n"});
+        check((r.state == ReplyState::Positive) == complete, "serial completes at its CR LF");
         check(r.state != ReplyState::Positive || r.serial.has_value(), "serial value");
     }
     if ((isFe || isFw) && r.state == ReplyState::Positive) {
-        check(buffer == QLatin1StringView{isFe ? "FE OK\r\n" : "FW OK\r\n"}, "exact OK");
+        check(rest.startsWith(QLatin1StringView{isFe ? "FE OK\r\n" : "FW OK\r\n"}), "exact OK");
     }
     if (r.state == ReplyState::Negative) {
-        check(buffer.endsWith(QLatin1StringView{"ERROR\r\n"}), "negative ends with ERROR");
+        check(buffer.endsWith(QLatin1StringView{"ERROR\r\n"}) ||
+                  rest.startsWith(QLatin1StringView{"ERROR\r\n"}),
+              "negative is an ERROR line");
+    }
+    check(r.state != ReplyState::Mismatch || (!r.version && !r.mcuId && !r.serial && !r.profiles),
+          "a mismatch carries nothing");
+    const bool complete = r.state == ReplyState::Positive || r.state == ReplyState::Negative;
+    check(!complete || (r.length > 0 && r.length <= buffer.size()), "a reply's length");
+    for (const std::optional<QString>* id : {&r.version, &r.mcuId, &r.serial}) {
+        if (id->has_value()) {
+            check(kvu::protocol::withoutControlCharacters(**id) == **id,
+                  "identities hold no control characters");
+        }
     }
     if (isSet && r.state == ReplyState::Positive) {
         check(buffer.size() >= cmd.size(), "set echo is whole");
@@ -115,6 +130,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         i = end + 1;
     }
     checkReply(cmd, buffer, kvu::protocol::parseReply(cmd, buffer));
+
+    // Late replies in front never give the current reply values it does not carry itself.
+    kvu::protocol::LateReplies late;
+    late.versionTail = (data[0] & 0x80) != 0;
+    for (int bit = 0; bit < 3; ++bit) {
+        if ((data[0] >> (4 + bit)) & 1) {
+            late.unanswered.push_back(
+                QString::fromLatin1(kCommands[(bit * 5 + 2) % kCommands.size()]));
+        }
+    }
+    const kvu::protocol::FramedReply framed = kvu::protocol::frameReply(cmd, buffer, late);
+    check(framed.lateAnswered <= late.unanswered.size(), "late answers are owed ones");
+    check(framed.lateCommands.size() <= late.unanswered.size(), "each late reply once");
+    check(!framed.tailMcuId || late.versionTail, "a tail only when one may come");
+    const bool framedComplete =
+        framed.reply.state == ReplyState::Positive || framed.reply.state == ReplyState::Negative;
+    check(!framedComplete || framed.reply.length <= buffer.size(), "framed length");
+    if (late.unanswered.empty() && !late.versionTail) {
+        check(framed.reply.state == kvu::protocol::parseReply(cmd, buffer).state,
+              "nothing owed: framing is the parser");
+    }
     checkMasking(buffer);
     checkMasking(cmd + buffer);
     return 0;
