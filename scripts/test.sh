@@ -7,6 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh test
+# One compiler cache for every checkout on this machine: paths below the checkout are hashed
+# relative to it, so a fresh clone elsewhere reuses what an earlier build compiled.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
 
 step() { printf '\n=== %s\n' "$*"; }
 start=$(date +%s)
