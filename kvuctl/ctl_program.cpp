@@ -25,6 +25,7 @@
 #include "kvuctl/preset_checks.h"
 #include "kvuctl/progress_lines.h"
 #include "kvuctl/result_output.h"
+#include "kvuctl/serial_choice.h"
 #include "kvuctl/station.h"
 #include "kvuctl/work_ledger.h"
 #include "logging/log_format.h"
@@ -91,22 +92,6 @@ int emitResults(const CtlOptions& options, const std::vector<DeviceRecord>& reco
         lost = true;
     }
     return lost && status == kExitOk ? kExitFailed : status;
-}
-
-// --serial chose among the attached ports: one that another program holds cannot be asked its
-// serial, which is no failure of the device asked for.
-void skipUnaskable(const CtlOptions& options, std::vector<DeviceRecord>& records) {
-    if (options.serials.isEmpty() || !options.ports.isEmpty()) {
-        return;
-    }
-    for (DeviceRecord& r : records) {
-        if (r.verdict == Verdict::Failed && r.step == QStringLiteral("connect")) {
-            writeErr(QStringLiteral("kvuctl: %1 skipped, its serial is unknown: %2\n")
-                         .arg(r.target.port, r.error)
-                         .toUtf8());
-            r.verdict = Verdict::Skipped;
-        }
-    }
 }
 
 // read -o: every device was read; each gets its own file, or none is written.
@@ -257,17 +242,26 @@ int runProgram(int argc, char** argv) {
         return runStation(job, reportSink);
     }
 
-    const Selection selection = selectTargets(options, attachedKvus);
+    Selection selection = selectTargets(options, attachedKvus);
     if (selection.exitStatus != 0) {
         return fail(selection.exitStatus, selection.error);
+    }
+    // --serial among the attached: the others are asked who they are, nothing more.
+    std::vector<DeviceRecord> leftAlone;
+    if (!options.serials.isEmpty() && options.ports.isEmpty() && options.command != Command::List) {
+        SerialChoice choice = chooseBySerial(selection.targets, options.serials);
+        for (const QString& note : choice.notes) {
+            writeErr(("kvuctl: " + note + u'\n').toUtf8());
+        }
+        selection.targets = std::move(choice.chosen);
+        leftAlone = std::move(choice.left);
     }
     if (options.command == Command::List && options.noQuery) {
         return listPortsOnly(options, selection.targets);
     }
     // --serial chooses first: the others are no reason to refuse.
     if (options.command == Command::Read && !options.file.isEmpty() &&
-        selection.targets.size() > 1 && options.serials.size() != 1 &&
-        !hasDevicePlaceholder(options.file)) {
+        selection.targets.size() > 1 && !hasDevicePlaceholder(options.file)) {
         return fail(kExitBadInput, QStringLiteral("%1 devices would all be read into %2; put "
                                                   "{serial}, {port} or {location} in the file "
                                                   "name")
@@ -313,7 +307,7 @@ int runProgram(int argc, char** argv) {
     followers.ledger = &ledger;
     followers.stopRequested = [&interrupted] { return interrupted.load() != 0; };
     std::vector<DeviceRecord> records = runFleet(job, selection.targets, followers);
-    skipUnaskable(options, records);
+    records.insert(records.end(), leftAlone.begin(), leftAlone.end());
 
     std::lock_guard lock(outputMutex);
     if (outputDone) {

@@ -132,24 +132,39 @@ TEST(CtlInterrupt, ASecondAbandonsAtOnceAndRecordsTheStepAndWhetherTheCommitWent
 }
 
 TEST(CtlInterrupt, ASignalIgnoredAtTheStartStaysIgnored) {
-    // nohup leaves SIGHUP ignored: a dropped session must not end the write.
-    Bench bench("interrupt-nohup");
-    const std::string file = bench.write("stop.all", presetText(kFile));
-    Sim sim;
-    ASSERT_TRUE(sim.start(bench, "ttyKVU1", "KVI004", {"--delay", "40"}));
-    CtlProcess ctl;
-    CtlStart nohup;
-    nohup.ignored = {SIGHUP};
-    ASSERT_TRUE(ctl.start(bench, {"--json", "--port", sim.port(), "write", file}, nohup));
-    ASSERT_TRUE(waitForSetLines(sim, 1, 20s));
-    ASSERT_TRUE(ctl.signal(SIGHUP));
-    const CtlResult r = ctl.finish(60s);
-    ASSERT_FALSE(r.timedOut) << r.err;
-    EXPECT_EQ(r.status, 0) << "signal " << r.signal << "\n" << r.out << r.err;
-    const QJsonObject document = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
-    EXPECT_EQ(document.value("exitStatus").toInt(-1), 0) << r.out;
-    EXPECT_EQ(r.err.find("interrupted"), std::string::npos) << r.err;
-    EXPECT_EQ(sim.committedValue('w', "ssid"), "StopNet");
+    // nohup leaves SIGHUP ignored: a dropped session must end neither a write nor a station.
+    struct Row {
+        const char* name;
+        bool watch;
+    };
+    for (const Row& row : {Row{"write", false}, Row{"watch", true}}) {
+        SCOPED_TRACE(row.name);
+        Bench bench(std::string("interrupt-nohup-") + row.name);
+        const std::string file = bench.write("stop.all", presetText(kFile));
+        Sim sim;
+        CtlProcess ctl;
+        CtlStart nohup;
+        nohup.ignored = {SIGHUP};
+        if (row.watch) {
+            ASSERT_TRUE(ctl.start(bench, {"watch", "write", file}, nohup));
+            ASSERT_TRUE(ctl.waitForErr("waiting for devices", 10s)) << ctl.err();
+            ASSERT_TRUE(ctl.signal(SIGHUP));
+            // Plugged in after the hang-up: still provisioned.
+            ASSERT_TRUE(sim.start(bench, "ttyKVU1", "KVI004", {}, "1-1.1"));
+            ASSERT_TRUE(ctl.waitForOut(": written and verified\n", 20s)) << ctl.out() << ctl.err();
+            ASSERT_TRUE(ctl.signal(SIGINT));
+        } else {
+            ASSERT_TRUE(sim.start(bench, "ttyKVU1", "KVI004", {"--delay", "40"}));
+            ASSERT_TRUE(ctl.start(bench, {"--port", sim.port(), "write", file}, nohup));
+            ASSERT_TRUE(waitForSetLines(sim, 1, 20s));
+            ASSERT_TRUE(ctl.signal(SIGHUP));
+        }
+        const CtlResult r = ctl.finish(60s);
+        ASSERT_FALSE(r.timedOut) << r.err;
+        EXPECT_EQ(r.status, 0) << "signal " << r.signal << "\n" << r.out << r.err;
+        EXPECT_EQ(r.out, "KVI004 on " + sim.port() + ": written and verified\n");
+        EXPECT_EQ(sim.committedValue('w', "ssid"), "StopNet");
+    }
 }
 
 struct LostOutput {
