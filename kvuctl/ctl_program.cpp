@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 
 #include "discovery/port_arrivals.h"
@@ -38,6 +39,20 @@ namespace kvu::ctl {
 namespace {
 
 constexpr const char* kLogFile = "kvuctl_log.txt";
+
+// What a fleet run shares with the signal watcher thread.
+struct RunState {
+    WorkLedger ledger;
+    std::atomic<int> interrupted{0};
+    std::mutex outputMutex;
+    bool outputDone = false;  // the results went out; a second interrupt has nothing to add
+};
+
+// The station as the signal watcher may reach it: not once it is gone.
+struct StationGate {
+    std::mutex mutex;
+    Station* station = nullptr;
+};
 
 int fail(int status, const QString& message) {
     writeErr(("kvuctl: " + message + u'\n').toUtf8());
@@ -182,22 +197,41 @@ int runStation(const Job& job, AuditReport* report) {
         }
     }
     QObject::connect(&arrivals, &PortArrivals::portMayHaveArrived, &station, &Station::scan);
-    watchInterrupts([&station](int) { station.requestStop(); },
-                    [&station](int) {
-                        station.abandon();
-                        spdlog::default_logger()->flush();
-                    });
+    const auto gate = std::make_shared<StationGate>();
+    gate->station = &station;
+    watchInterrupts(
+        [gate](int) {
+            std::lock_guard lock(gate->mutex);
+            if (gate->station != nullptr) {
+                gate->station->requestStop();
+            }
+        },
+        [gate](int) {
+            std::lock_guard lock(gate->mutex);
+            if (gate->station != nullptr) {
+                gate->station->abandon();
+            }
+            spdlog::default_logger()->flush();
+        });
     writeErr(QStringLiteral("kvuctl: waiting for devices; each new one gets %1 (Ctrl+C "
                             "ends after the work in progress)\n")
                  .arg(job.options.file)
                  .toUtf8());
     station.start();
     app.exec();
-    writeErr(QStringLiteral("kvuctl: %1 provisioned, %2 failed\n")
+    const QString left = station.notStarted() > 0
+                             ? QStringLiteral(", %1 not started").arg(station.notStarted())
+                             : QString();
+    writeErr(QStringLiteral("kvuctl: %1 provisioned, %2 failed%3\n")
                  .arg(station.succeeded())
                  .arg(station.failed())
+                 .arg(left)
                  .toUtf8());
     const int status = station.exitStatus();
+    {
+        std::lock_guard lock(gate->mutex);
+        gate->station = nullptr;
+    }
     interruptsSettled();
     return status;
 }
@@ -271,32 +305,30 @@ int runProgram(int argc, char** argv) {
 
     // The first interrupt lets each device finish the step it is in; a second one records where
     // each unfinished device stands and ends the run.
-    WorkLedger ledger;
-    std::atomic<int> interrupted{0};
-    std::mutex outputMutex;
-    bool outputDone = false;
+    // Shared with the signal watcher, which outlives this frame.
+    const auto state = std::make_shared<RunState>();
     const bool quiet = options.command == Command::List;
     AuditReport* fleetReport = options.command == Command::List ? nullptr : reportSink;
     watchInterrupts(
-        [&interrupted](int signo) {
-            interrupted = signo;
+        [state](int signo) {
+            state->interrupted = signo;
             writeErr(
                 "kvuctl: interrupted: each device finishes the step it is in, none begins "
                 "another (interrupt again to abandon them)\n");
         },
-        [&](int signo) {
-            std::lock_guard lock(outputMutex);
-            if (outputDone) {
+        [state, options, fleetReport](int signo) {
+            std::lock_guard lock(state->outputMutex);
+            if (state->outputDone) {
                 return;
             }
-            for (const DeviceRecord& cut : ledger.abandonUnfinished()) {
+            for (const DeviceRecord& cut : state->ledger.abandonUnfinished()) {
                 if (fleetReport != nullptr) {
                     fleetReport->append(operationName(options.command), options.file, cut);
                 }
             }
             spdlog::error("kvuctl: abandoned at a second interrupt");
-            emitResults(options, ledger.records(), 128 + signo, fleetReport);
-            outputDone = true;
+            emitResults(options, state->ledger.records(), 128 + signo, fleetReport);
+            state->outputDone = true;
             spdlog::default_logger()->flush();
         });
 
@@ -304,16 +336,16 @@ int runProgram(int argc, char** argv) {
     FleetFollowers followers;
     followers.progress = quiet ? nullptr : &progress;
     followers.report = fleetReport;
-    followers.ledger = &ledger;
-    followers.stopRequested = [&interrupted] { return interrupted.load() != 0; };
+    followers.ledger = &state->ledger;
+    followers.stopRequested = [state] { return state->interrupted.load() != 0; };
     std::vector<DeviceRecord> records = runFleet(job, selection.targets, followers);
     records.insert(records.end(), leftAlone.begin(), leftAlone.end());
 
-    std::lock_guard lock(outputMutex);
-    if (outputDone) {
-        return 128 + interrupted.load();
+    std::lock_guard lock(state->outputMutex);
+    if (state->outputDone) {
+        return 128 + state->interrupted.load();
     }
-    outputDone = true;
+    state->outputDone = true;
     if (options.command == Command::Read && !options.file.isEmpty() &&
         !saveBackups(job, records, reportSink, error)) {
         interruptsSettled();
@@ -334,7 +366,7 @@ int runProgram(int argc, char** argv) {
                                             seen.isEmpty() ? QStringLiteral("none")
                                                            : seen.join(QStringLiteral(", "))));
     }
-    const int signo = interrupted.load();
+    const int signo = state->interrupted.load();
     const int status =
         emitResults(options, records, signo != 0 ? 128 + signo : statusOf(records), fleetReport);
     interruptsSettled();

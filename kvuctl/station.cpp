@@ -253,6 +253,8 @@ void Station::slotDone(const QString& port, const DeviceRecord& record, bool wor
         failing_.remove(key);
         failing_.remove(record.target.location);
         failing_.remove(port);
+    } else if (record.verdict == Verdict::NotStarted) {
+        notStarted_.insert(key);
     } else {
         failing_.insert(key);
     }
@@ -311,7 +313,9 @@ void Station::finishIfIdle() {
 
 int Station::exitStatus() const {
     const bool reportLost = report_ != nullptr && !report_->failure().isEmpty();
-    return failing_.isEmpty() && outputFailure_.isEmpty() && !reportLost ? kExitOk : kExitFailed;
+    return failing_.isEmpty() && notStarted_.isEmpty() && outputFailure_.isEmpty() && !reportLost
+               ? kExitOk
+               : kExitFailed;
 }
 
 }  // namespace kvu::ctl

@@ -41,6 +41,8 @@ class Station : public QObject {
     // Devices, not attempts: one that failed and then succeeded counts as provisioned.
     int succeeded() const { return static_cast<int>(provisioned_.size()); }
     int failed() const { return static_cast<int>(failing_.size()); }
+    // Plugged in as the interrupt came: neither provisioned nor failed.
+    int notStarted() const { return static_cast<int>(notStarted_.size()); }
 
     // From any thread (a signal watcher): no step begins on any device, then stop() on the
     // station's thread.
@@ -101,7 +103,8 @@ class Station : public QObject {
     std::deque<Event> events_;
     std::map<QString, std::unique_ptr<Slot>> slots_;  // by port, while a thread serves it
     QMap<QString, QString> provisioned_;              // device key: when it was provisioned
-    QSet<QString> failing_;                           // device keys whose last attempt failed
+    QSet<QString> notStarted_;              // device keys an interrupt left before their write
+    QSet<QString> failing_;                 // device keys whose last attempt failed
     QMap<QString, QString> held_;           // port: the node of a device done with, until it leaves
     QSet<QString> unkeyed_;                 // ports whose device's missing serial was already said
     QMap<QString, QString> quietFailures_;  // port: its last connect error shown
