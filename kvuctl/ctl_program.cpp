@@ -203,6 +203,9 @@ int runStation(const Job& job, AuditReport* report) {
         [gate](int) {
             std::lock_guard lock(gate->mutex);
             if (gate->station != nullptr) {
+                writeErr(
+                    "kvuctl: interrupted: the work in progress ends, no device is begun (interrupt "
+                    "again to abandon it)\n");
                 gate->station->requestStop();
             }
         },

@@ -304,5 +304,28 @@ TEST(CtlWatch, OnePortNamedByALinkAndByItsTargetIsOneDevice) {
     EXPECT_EQ(sim.linesFrom(0, "fw").size(), 1u);
 }
 
+TEST(CtlWatch, ASecondInterruptStillRecordsTheDeviceAtWork) {
+    Bench bench("watch-abandon");
+    const std::string file = bench.write("station.all", presetText(kStation));
+    Sim stuck;  // no answer to its third set line
+    ASSERT_TRUE(stuck.start(bench, "ttyKVU1", "KVW019", {"--silent-at", "6"}, "1-1.1"));
+    CtlProcess ctl;
+    ASSERT_TRUE(ctl.start(bench, {"--report", "station.jsonl", "watch", "write", file}));
+    ASSERT_TRUE(stuck.waitForLine(0, "set 1 pw", 20s)) << ctl.err();
+    ASSERT_TRUE(ctl.signal(SIGINT));
+    ASSERT_TRUE(ctl.waitForErr("kvuctl: interrupted", 10s)) << ctl.err();
+    ASSERT_TRUE(ctl.signal(SIGINT));
+    const CtlResult r = ctl.finish(30s);
+    ASSERT_FALSE(r.timedOut) << r.err;
+    EXPECT_EQ(r.status, 130) << "signal " << r.signal << "\n" << r.out << r.err;
+    EXPECT_TRUE(r.out.starts_with("KVW019 on " + stuck.port() +
+                                  ": interrupted at write before the commit\n"))
+        << r.out;
+    const std::string report = bench.read("station.jsonl");
+    EXPECT_EQ(splitLines(report).size(), 1u) << report;
+    EXPECT_NE(report.find("\"outcome\":\"interrupted\""), std::string::npos) << report;
+    EXPECT_NE(report.find("\"commitSent\":false"), std::string::npos) << report;
+}
+
 }  // namespace
 }  // namespace kvu::ctl::test
