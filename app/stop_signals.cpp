@@ -13,6 +13,7 @@ namespace {
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 int g_pipe[2] = {-1, -1};
+bool g_ignoredAtStart[NSIG] = {};
 
 extern "C" void noteStopSignal(int signo) {
     const int saved = errno;
@@ -51,7 +52,9 @@ StopSignals::~StopSignals() {
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
     for (const int signo : kSignals) {
-        ::sigaction(signo, &action, nullptr);
+        if (!g_ignoredAtStart[signo]) {
+            ::sigaction(signo, &action, nullptr);
+        }
     }
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
@@ -79,6 +82,12 @@ bool StopSignals::install(std::string& error) {
     // Reads and writes of the serial line go on undisturbed.
     action.sa_flags = SA_RESTART;
     for (const int signo : kSignals) {
+        // A signal the starter ignored (nohup's SIGHUP) is none of ours to hear.
+        struct sigaction current {};
+        if (::sigaction(signo, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+            g_ignoredAtStart[signo] = true;
+            continue;
+        }
         if (::sigaction(signo, &action, nullptr) != 0) {
             error = std::string("sigaction: ") + std::strerror(errno);
         }

@@ -61,11 +61,15 @@ OperationResult readProfiles(ConnectionSupervisor& link) {
     return result;
 }
 
-OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles) {
+OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles,
+                              const CommitNotice& beforeCommit) {
     protocol::DeviceSession& session = link.session();
     session.setProfiles(profiles);
     QString error;
     const bool linesTaken = session.writeAll(error);
+    if (linesTaken && beforeCommit) {
+        beforeCommit();
+    }
     if (!linesTaken || !session.commitProfiles(error)) {
         // The log line keeps the name of the window's handler that wrote it first.
         spdlog::error("{} {}", "CKVUUtilityDlg::OnBnClickedWrite", error);

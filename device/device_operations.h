@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 #include "device/connection_supervisor.h"
@@ -29,9 +30,14 @@ QString failureCauseText(protocol::FailureCause cause);
 
 // "get\r": the device's five profiles.
 OperationResult readProfiles(ConnectionSupervisor& link);
+// Called once the set lines were taken, just before "fw\r" is sent: from then on the device may
+// hold the new values, whatever becomes of the reply.
+using CommitNotice = std::function<void()>;
+
 // The 24 set lines from `profiles`, then the commit "fw\r"; an unanswered or refused commit is
 // a failed write, since the device did not save them.
-OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles);
+OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& profiles,
+                              const CommitNotice& beforeCommit = {});
 // "get\r", then every field compared with `expected`: a field that differs fails the check, and
 // the result names each one. The profiles hold what was read.
 OperationResult verifyProfiles(ConnectionSupervisor& link, const DeviceProfiles& expected);

@@ -1,6 +1,7 @@
 #include "kvuctl/audit_report.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -8,7 +9,10 @@ namespace kvu::ctl {
 
 bool AuditReport::open(const QString& path, QString& error) {
     file_.setFileName(path);
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    // A device or a pipe has no end to seek to: it is written as it comes.
+    const QFileInfo info(path);
+    const bool regular = !info.exists() || info.isFile();
+    if (!file_.open(regular ? QIODevice::WriteOnly | QIODevice::Append : QIODevice::WriteOnly)) {
         error = QStringLiteral("%1: cannot be opened for appending (%2)")
                     .arg(path, file_.errorString());
         return false;
@@ -34,20 +38,32 @@ QJsonObject AuditReport::recordJson(const QString& operation, const QString& fil
         {"step", record.step},
         {"failedCommand", record.failedCommand},
         {"error", record.error},
+        {"cause", record.cause},
+        {"commitSent", record.commitSent},
         {"differingFields", fields},
     };
 }
 
-void AuditReport::append(const QString& operation, const QString& file,
+bool AuditReport::append(const QString& operation, const QString& file,
                          const DeviceRecord& record) {
     QByteArray line =
         QJsonDocument(recordJson(operation, file, record)).toJson(QJsonDocument::Compact);
     line.append('\n');
     std::lock_guard lock(mutex_);
-    if (file_.isOpen()) {
-        file_.write(line);
-        file_.flush();
+    if (!file_.isOpen()) {
+        return false;
     }
+    const bool written = file_.write(line) == line.size() && file_.flush();
+    if (!written && failure_.isEmpty()) {
+        failure_ = QStringLiteral("%1: the report could not be written (%2)")
+                       .arg(file_.fileName(), file_.errorString());
+    }
+    return written;
+}
+
+QString AuditReport::failure() const {
+    std::lock_guard lock(mutex_);
+    return failure_;
 }
 
 }  // namespace kvu::ctl

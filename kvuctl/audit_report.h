@@ -18,15 +18,18 @@ class AuditReport {
     bool open(const QString& path, QString& error);
     bool isOpen() const { return file_.isOpen(); }
     // One record, written and flushed whole. Secrets never appear: differences name fields only.
-    void append(const QString& operation, const QString& file, const DeviceRecord& record);
+    // False when it could not be written; the first such reason stays in failure().
+    bool append(const QString& operation, const QString& file, const DeviceRecord& record);
+    QString failure() const;
 
     // The record as appended, "time" included.
     static QJsonObject recordJson(const QString& operation, const QString& file,
                                   const DeviceRecord& record);
 
   private:
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     QFile file_;
+    QString failure_;
 };
 
 }  // namespace kvu::ctl

@@ -17,13 +17,14 @@ namespace {
 
 constexpr const char* kFooter =
     "Devices: with no --port, --serial or --all, the one attached KVU; with several attached,\n"
-    "choose. Exit status: 0 all succeeded, 1 a device failed or differed, 2 bad usage or input\n"
-    "(nothing sent), 3 no device found. See kvuctl(1).";
+    "choose. Exit status: 0 all succeeded, 1 a device failed or differed (or the output or\n"
+    "report could not be written), 2 bad usage or input (nothing sent), 3 no device found,\n"
+    "128+N ended by signal N (130: Ctrl+C). See kvuctl(1).";
 
 // The raw values CLI11 fills; turned into CtlOptions once parsing succeeded.
 struct Raw {
     std::vector<std::string> ports;
-    std::string serial;
+    std::vector<std::string> serials;
     std::string file;
     std::string output;
     std::string report;
@@ -99,7 +100,8 @@ ParseOutcome parseCommandLine(int argc, const char* const* argv) {
     // Device selection and output, accepted before or after the command.
     auto* port = app.add_option("--port", raw.ports,
                                 "Serial port of one device; repeat it for several (no search)");
-    auto* serial = app.add_option("--serial", raw.serial, "The attached device with this serial");
+    auto* serial = app.add_option("--serial", raw.serials,
+                                  "The attached device with this serial; repeat it for several");
     auto* all = app.add_flag("--all", o.all, "Every attached device");
     all->excludes(port)->excludes(serial);
     app.add_flag("--json", o.json, "One JSON document on standard output");
@@ -116,9 +118,9 @@ ParseOutcome parseCommandLine(int argc, const char* const* argv) {
 
     auto* read = app.add_subcommand("read", "The device's profiles into a preset file");
     read->add_option("-o,--output", raw.output,
-                     "The preset file (.all, .wwan with --group, .wifi); {serial} in the name "
-                     "becomes each device's serial. Without it: the .all text on standard "
-                     "output");
+                     "The preset file (.all, .wwan with --group, .wifi); {serial}, {port} and "
+                     "{location} in the name become each device's. Without it: the .all text on "
+                     "standard output");
     read->add_option("--group", raw.group, "The WWAN group of a .wwan file")
         ->check(CLI::Range(1, 4));
     read->add_flag("--show-secrets", o.showSecrets, "On standard output: show the secrets");
@@ -182,7 +184,11 @@ ParseOutcome parseCommandLine(int argc, const char* const* argv) {
     for (const std::string& p : raw.ports) {
         o.ports.append(fromUtf8(p));
     }
-    o.serial = fromUtf8(raw.serial);
+    for (const std::string& s : raw.serials) {
+        if (!o.serials.contains(fromUtf8(s))) {
+            o.serials.append(fromUtf8(s));
+        }
+    }
     o.file = fromUtf8(o.command == Command::Read ? raw.output : raw.file);
     o.wwanGroup = raw.group > 0 ? raw.group - 1 : -1;
     o.verify = !noVerify;

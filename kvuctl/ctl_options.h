@@ -13,13 +13,13 @@ enum class Command { List, Show, Read, Write, Diff, Erase, Watch };
 
 struct CtlOptions {
     Command command = Command::List;
-    QStringList ports;   // --port, repeatable
-    QString serial;      // --serial
-    bool all = false;    // --all
-    QString file;        // write, diff, watch write: the preset; read: -o
-    int wwanGroup = -1;  // --group N as 0-3; -1 when not given
-    bool verify = true;  // --no-verify clears it
-    bool yes = false;    // erase --yes
+    QStringList ports;    // --port, repeatable
+    QStringList serials;  // --serial, repeatable: only devices with one of these serials
+    bool all = false;     // --all
+    QString file;         // write, diff, watch write: the preset; read: -o
+    int wwanGroup = -1;   // --group N as 0-3; -1 when not given
+    bool verify = true;   // --no-verify clears it
+    bool yes = false;     // erase --yes
     bool noQuery = false;
     bool showSecrets = false;
     bool json = false;

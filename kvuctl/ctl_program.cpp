@@ -1,25 +1,34 @@
 #include "kvuctl/ctl_program.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 
 #include "discovery/port_arrivals.h"
 #include "kvuctl/audit_report.h"
+#include "kvuctl/backup_files.h"
 #include "kvuctl/ctl_options.h"
 #include "kvuctl/device_targets.h"
 #include "kvuctl/device_work.h"
 #include "kvuctl/exit_status.h"
 #include "kvuctl/fleet_run.h"
 #include "kvuctl/interrupts.h"
+#include "kvuctl/output_stream.h"
+#include "kvuctl/preset_checks.h"
 #include "kvuctl/progress_lines.h"
 #include "kvuctl/result_output.h"
+#include "kvuctl/serial_choice.h"
 #include "kvuctl/station.h"
+#include "kvuctl/work_ledger.h"
 #include "logging/log_format.h"
 #include "logging/log_setup.h"
 #include "settings/entry_validation.h"
@@ -31,23 +40,47 @@ namespace {
 
 constexpr const char* kLogFile = "kvuctl_log.txt";
 
-void print(std::FILE* stream, const QByteArray& text) {
-    std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stream);
-    std::fflush(stream);
-}
+// What a fleet run shares with the signal watcher thread.
+struct RunState {
+    WorkLedger ledger;
+    std::atomic<int> interrupted{0};
+    std::mutex outputMutex;
+    bool outputDone = false;  // the results went out; a second interrupt has nothing to add
+};
+
+// The station as the signal watcher may reach it: not once it is gone.
+struct StationGate {
+    std::mutex mutex;
+    Station* station = nullptr;
+};
 
 int fail(int status, const QString& message) {
-    print(stderr, ("kvuctl: " + message + u'\n').toUtf8());
+    writeErr(("kvuctl: " + message + u'\n').toUtf8());
     spdlog::error("kvuctl: {}", message);
     return status;
 }
 
 // The file's sections over empty profiles, checked by the window's rules: a bad file stops
-// before any device is opened.
+// before any device is opened. diff compares what it is given, a device's own read-back too.
 bool loadFile(Job& job, QString& error) {
+    QFile raw(job.options.file);
+    if (raw.open(QIODevice::ReadOnly)) {
+        if (const auto problem =
+                presetBytesProblem(job.options.file, raw.read(kMaxPresetBytes + 1))) {
+            error = *problem;
+            return false;
+        }
+    }
     job.layer = presets::layPresetOver(job.options.file, job.options.wwanGroup, {});
     if (!job.layer.ok) {
         error = job.layer.error;
+        return false;
+    }
+    if (job.options.command == Command::Diff) {
+        return true;
+    }
+    if (const auto masked = maskedSecretProblem(job.options.file, job.layer)) {
+        error = *masked;
         return false;
     }
     if (const auto rejected =
@@ -55,6 +88,47 @@ bool loadFile(Job& job, QString& error) {
         error = QStringLiteral("%1: %2").arg(job.options.file,
                                              QString(rejected->message).replace(u'\n', ": "));
         return false;
+    }
+    return true;
+}
+
+// The results on standard output and what became of the report: a lost result fails the run.
+int emitResults(const CtlOptions& options, const std::vector<DeviceRecord>& records, int status,
+                const AuditReport* report) {
+    QString error;
+    const QByteArray text =
+        options.json ? jsonResults(options, records, status) : humanResults(options, records);
+    bool lost = !writeOut(text, error);
+    if (lost) {
+        fail(kExitFailed, QStringLiteral("the results could not be written: %1").arg(error));
+    }
+    if (report != nullptr && !report->failure().isEmpty()) {
+        fail(kExitFailed, report->failure());
+        lost = true;
+    }
+    return lost && status == kExitOk ? kExitFailed : status;
+}
+
+// read -o: every device was read; each gets its own file, or none is written.
+bool saveBackups(const Job& job, std::vector<DeviceRecord>& records, AuditReport* report,
+                 QString& error) {
+    if (const auto shared = sharedFileProblem(job.options.file, records)) {
+        error = *shared;
+        return false;
+    }
+    for (DeviceRecord& r : records) {
+        if (r.verdict == Verdict::Ok) {
+            r.step = QStringLiteral("save");
+            r.file = fileForDevice(job.options.file, r);
+            QString saveError;
+            if (!saveBackup(r.file, job.options.wwanGroup, r.profiles, saveError)) {
+                r.verdict = Verdict::Failed;
+                r.error = saveError;
+            }
+        }
+        if (report != nullptr && r.verdict != Verdict::Skipped) {
+            report->append(operationName(Command::Read), job.options.file, r);
+        }
     }
     return true;
 }
@@ -67,7 +141,8 @@ int statusOf(const std::vector<DeviceRecord>& records) {
     }
     for (const DeviceRecord& r : records) {
         if (r.verdict == Verdict::Failed || r.verdict == Verdict::Differs ||
-            r.verdict == Verdict::Invalid) {
+            r.verdict == Verdict::Invalid || r.verdict == Verdict::NotStarted ||
+            r.verdict == Verdict::Interrupted) {
             return kExitFailed;
         }
     }
@@ -83,9 +158,7 @@ int listPortsOnly(const CtlOptions& options, const std::vector<Target>& targets)
         record.verdict = Verdict::Ok;
         records.push_back(record);
     }
-    print(stdout,
-          options.json ? jsonResults(options, records, kExitOk) : humanResults(options, records));
-    return kExitOk;
+    return emitResults(options, records, kExitOk, nullptr);
 }
 
 AttachedList watchedPorts(const CtlOptions& options) {
@@ -124,35 +197,63 @@ int runStation(const Job& job, AuditReport* report) {
         }
     }
     QObject::connect(&arrivals, &PortArrivals::portMayHaveArrived, &station, &Station::scan);
-    watchInterrupts([&station] { station.requestStop(); });
-    print(stderr, QStringLiteral("kvuctl: waiting for devices; each new one gets %1 (Ctrl+C "
-                                 "ends after the work in progress)\n")
-                      .arg(job.options.file)
-                      .toUtf8());
+    const auto gate = std::make_shared<StationGate>();
+    gate->station = &station;
+    watchInterrupts(
+        [gate](int) {
+            std::lock_guard lock(gate->mutex);
+            if (gate->station != nullptr) {
+                writeErr(
+                    "kvuctl: interrupted: the work in progress ends, no device is begun (interrupt "
+                    "again to abandon it)\n");
+                gate->station->requestStop();
+            }
+        },
+        [gate](int) {
+            std::lock_guard lock(gate->mutex);
+            if (gate->station != nullptr) {
+                gate->station->abandon();
+            }
+            spdlog::default_logger()->flush();
+        });
+    writeErr(QStringLiteral("kvuctl: waiting for devices; each new one gets %1 (Ctrl+C "
+                            "ends after the work in progress)\n")
+                 .arg(job.options.file)
+                 .toUtf8());
     station.start();
     app.exec();
-    print(stderr, QStringLiteral("kvuctl: %1 provisioned, %2 failed\n")
-                      .arg(station.succeeded())
-                      .arg(station.failed())
-                      .toUtf8());
-    return station.exitStatus();
+    const QString left = station.notStarted() > 0
+                             ? QStringLiteral(", %1 not started").arg(station.notStarted())
+                             : QString();
+    writeErr(QStringLiteral("kvuctl: %1 provisioned, %2 failed%3\n")
+                 .arg(station.succeeded())
+                 .arg(station.failed())
+                 .arg(left)
+                 .toUtf8());
+    const int status = station.exitStatus();
+    {
+        std::lock_guard lock(gate->mutex);
+        gate->station = nullptr;
+    }
+    interruptsSettled();
+    return status;
 }
 
 }  // namespace
 
 int runProgram(int argc, char** argv) {
+    guardStandardStreams();
     const ParseOutcome parsed = parseCommandLine(argc, argv);
     if (!parsed.run) {
-        print(stdout, QByteArray::fromStdString(parsed.out));
-        print(stderr, QByteArray::fromStdString(parsed.err));
+        QString ignored;
+        writeOut(QByteArray::fromStdString(parsed.out), ignored);
+        writeErr(QByteArray::fromStdString(parsed.err));
         return parsed.exitStatus;
     }
     Job job;
     job.options = parsed.options;
     const CtlOptions& options = job.options;
-    if (options.command == Command::Watch) {
-        blockInterrupts();
-    }
+    blockInterrupts();
     setupLogging(options.debugLog ? QStringLiteral("--log=DEBUG") : QString(),
                  QString::fromLatin1(kLogFile));
     // Options and file names only: no secret is ever given on the command line.
@@ -178,28 +279,82 @@ int runProgram(int argc, char** argv) {
         return runStation(job, reportSink);
     }
 
-    const Selection selection = selectTargets(options, attachedKvus);
+    Selection selection = selectTargets(options, attachedKvus);
     if (selection.exitStatus != 0) {
         return fail(selection.exitStatus, selection.error);
+    }
+    // --serial among the attached: the others are asked who they are, nothing more.
+    std::vector<DeviceRecord> leftAlone;
+    if (!options.serials.isEmpty() && options.ports.isEmpty() && options.command != Command::List) {
+        SerialChoice choice = chooseBySerial(selection.targets, options.serials);
+        for (const QString& note : choice.notes) {
+            writeErr(("kvuctl: " + note + u'\n').toUtf8());
+        }
+        selection.targets = std::move(choice.chosen);
+        leftAlone = std::move(choice.left);
     }
     if (options.command == Command::List && options.noQuery) {
         return listPortsOnly(options, selection.targets);
     }
+    // --serial chooses first: the others are no reason to refuse.
     if (options.command == Command::Read && !options.file.isEmpty() &&
-        selection.targets.size() > 1 && !options.file.contains(QStringLiteral("{serial}"))) {
+        selection.targets.size() > 1 && !hasDevicePlaceholder(options.file)) {
         return fail(kExitBadInput, QStringLiteral("%1 devices would all be read into %2; put "
-                                                  "{serial} in the file name")
+                                                  "{serial}, {port} or {location} in the file "
+                                                  "name")
                                        .arg(selection.targets.size())
                                        .arg(options.file));
     }
 
-    ProgressLines progress(stderr, ProgressLines::isTerminal(stderr));
+    // The first interrupt lets each device finish the step it is in; a second one records where
+    // each unfinished device stands and ends the run.
+    // Shared with the signal watcher, which outlives this frame.
+    const auto state = std::make_shared<RunState>();
     const bool quiet = options.command == Command::List;
-    const std::vector<DeviceRecord> records =
-        runFleet(job, selection.targets, quiet ? nullptr : &progress,
-                 options.command == Command::List ? nullptr : reportSink);
+    AuditReport* fleetReport = options.command == Command::List ? nullptr : reportSink;
+    watchInterrupts(
+        [state](int signo) {
+            state->interrupted = signo;
+            writeErr(
+                "kvuctl: interrupted: each device finishes the step it is in, none begins "
+                "another (interrupt again to abandon them)\n");
+        },
+        [state, options, fleetReport](int signo) {
+            std::lock_guard lock(state->outputMutex);
+            if (state->outputDone) {
+                return;
+            }
+            for (const DeviceRecord& cut : state->ledger.abandonUnfinished()) {
+                if (fleetReport != nullptr) {
+                    fleetReport->append(operationName(options.command), options.file, cut);
+                }
+            }
+            spdlog::error("kvuctl: abandoned at a second interrupt");
+            emitResults(options, state->ledger.records(), 128 + signo, fleetReport);
+            state->outputDone = true;
+            spdlog::default_logger()->flush();
+        });
 
-    if (!options.serial.isEmpty() &&
+    ProgressLines progress(stderr, ProgressLines::isTerminal(stderr));
+    FleetFollowers followers;
+    followers.progress = quiet ? nullptr : &progress;
+    followers.report = fleetReport;
+    followers.ledger = &state->ledger;
+    followers.stopRequested = [state] { return state->interrupted.load() != 0; };
+    std::vector<DeviceRecord> records = runFleet(job, selection.targets, followers);
+    records.insert(records.end(), leftAlone.begin(), leftAlone.end());
+
+    std::lock_guard lock(state->outputMutex);
+    if (state->outputDone) {
+        return 128 + state->interrupted.load();
+    }
+    state->outputDone = true;
+    if (options.command == Command::Read && !options.file.isEmpty() &&
+        !saveBackups(job, records, reportSink, error)) {
+        interruptsSettled();
+        return fail(kExitBadInput, error);
+    }
+    if (!options.serials.isEmpty() &&
         std::all_of(records.begin(), records.end(),
                     [](const DeviceRecord& r) { return r.verdict == Verdict::Skipped; })) {
         QStringList seen;
@@ -208,14 +363,16 @@ int runProgram(int argc, char** argv) {
                 seen.append(QStringLiteral("%1 on %2").arg(r.identity.serial, r.target.port));
             }
         }
-        return fail(kExitNoDevice,
-                    QStringLiteral("no attached KVU has the serial %1 (found: %2)")
-                        .arg(options.serial, seen.isEmpty() ? QStringLiteral("none")
-                                                            : seen.join(QStringLiteral(", "))));
+        interruptsSettled();
+        return fail(kExitNoDevice, QStringLiteral("no attached KVU has the serial %1 (found: %2)")
+                                       .arg(options.serials.join(QStringLiteral(", ")),
+                                            seen.isEmpty() ? QStringLiteral("none")
+                                                           : seen.join(QStringLiteral(", "))));
     }
-    const int status = statusOf(records);
-    print(stdout,
-          options.json ? jsonResults(options, records, status) : humanResults(options, records));
+    const int signo = state->interrupted.load();
+    const int status =
+        emitResults(options, records, signo != 0 ? 128 + signo : statusOf(records), fleetReport);
+    interruptsSettled();
     return status;
 }
 

@@ -9,15 +9,11 @@
 
 namespace kvu::ctl {
 
-namespace {
-
 // The same device named twice (a link and its target) would be refused as busy by ourselves.
-QString identityOf(const QString& port) {
+QString portIdentity(const QString& port) {
     const QString canonical = QFileInfo(port).canonicalFilePath();
     return canonical.isEmpty() ? port : canonical;
 }
-
-}  // namespace
 
 std::vector<Target> attachedKvus() {
     std::vector<KvuPort> found;
@@ -50,19 +46,19 @@ QString portList(const std::vector<Target>& targets) {
 
 Selection selectTargets(const CtlOptions& options, const AttachedList& attached) {
     Selection selection;
-    selection.requiredSerial = options.serial;
+    selection.requiredSerials = options.serials;
     if (!options.ports.isEmpty()) {
         std::vector<Target> known = attached ? attached() : std::vector<Target>{};
         QSet<QString> seen;
         for (const QString& port : options.ports) {
-            const QString id = identityOf(port);
+            const QString id = portIdentity(port);
             if (seen.contains(id)) {
                 continue;
             }
             seen.insert(id);
             Target target{port, {}};
             for (const Target& k : known) {
-                if (identityOf(k.port) == id) {
+                if (portIdentity(k.port) == id) {
                     target.location = k.location;
                 }
             }
@@ -79,7 +75,7 @@ Selection selectTargets(const CtlOptions& options, const AttachedList& attached)
             "reason for this: name it with --port to see why.)");
         return selection;
     }
-    const bool chooseAll = options.all || !options.serial.isEmpty() ||
+    const bool chooseAll = options.all || !options.serials.isEmpty() ||
                            options.command == Command::List || options.command == Command::Watch;
     if (!chooseAll && selection.targets.size() > 1) {
         selection.exitStatus = kExitBadInput;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -24,13 +25,16 @@ struct Selection {
     int exitStatus = 0;  // non-zero: stop with this status and `error`
     QString error;
     std::vector<Target> targets;
-    QString requiredSerial;  // only devices with this serial take part
+    QStringList requiredSerials;  // only devices with one of these serials take part
 };
 
 using AttachedList = std::function<std::vector<Target>()>;
 
 // The targets of the command. `attached` is asked only when the options need the search.
 Selection selectTargets(const CtlOptions& options, const AttachedList& attached);
+
+// The port as the system knows it (a link resolved), so that one port named twice is one.
+QString portIdentity(const QString& port);
 
 // "ttyACM0, ttyACM1" style list of the ports, for messages.
 QString portList(const std::vector<Target>& targets);

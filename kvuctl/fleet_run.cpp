@@ -27,30 +27,43 @@ QString operationName(Command command) {
 }
 
 std::vector<DeviceRecord> runFleet(const Job& job, const std::vector<Target>& targets,
-                                   ProgressLines* progress, AuditReport* report) {
+                                   const FleetFollowers& followers) {
+    ProgressLines* progress = followers.progress;
     std::vector<DeviceRecord> records(targets.size());
     std::vector<int> rows(targets.size(), -1);
-    if (progress != nullptr) {
-        for (std::size_t i = 0; i < targets.size(); ++i) {
+    std::vector<int> entries(targets.size(), -1);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        if (progress != nullptr) {
             rows[i] = progress->add(targets[i].port);
         }
+        if (followers.ledger != nullptr) {
+            entries[i] = followers.ledger->add(targets[i]);
+        }
     }
-    const QString serial = job.options.serial;
-    const DeviceFilter filter = [&serial](const DeviceRecord& connected) {
-        return serial.isEmpty() || connected.identity.serial == serial;
-    };
+    const QStringList serials = job.options.serials;
+    const bool reportsAtEnd = job.options.command != Command::Read || job.options.file.isEmpty();
 
     std::vector<std::thread> threads;
     threads.reserve(targets.size());
     for (std::size_t i = 0; i < targets.size(); ++i) {
         threads.emplace_back([&, i] {
-            const StepNotice notice = [&, i](const QString& step) {
+            DeviceHooks hooks;
+            hooks.notice = [&, i](const QString& step) {
                 if (progress != nullptr) {
                     progress->step(rows[i], step);
                 }
             };
+            hooks.filter = [&serials](DeviceRecord& connected) {
+                return serials.isEmpty() || serials.contains(connected.identity.serial);
+            };
+            hooks.stopRequested = followers.stopRequested;
+            if (followers.ledger != nullptr) {
+                hooks.moved = [&, i](const DeviceRecord& sofar) {
+                    followers.ledger->moved(entries[i], sofar);
+                };
+            }
             ConnectionSupervisor link(fixedPortFinder(targets[i].port));
-            DeviceRecord record = runDeviceJob(job, targets[i], notice, link, filter);
+            DeviceRecord record = runDeviceJob(job, targets[i], link, hooks);
             link.disconnect();
             if (progress != nullptr) {
                 if (!record.identity.serial.isEmpty()) {
@@ -59,8 +72,13 @@ std::vector<DeviceRecord> runFleet(const Job& job, const std::vector<Target>& ta
                 }
                 progress->step(rows[i], verdictName(record.verdict));
             }
-            if (report != nullptr && record.verdict != Verdict::Skipped) {
-                report->append(operationName(job.options.command), job.options.file, record);
+            // An abandoned run has written this device's record already.
+            const bool own =
+                followers.ledger == nullptr || followers.ledger->finished(entries[i], record);
+            if (own && reportsAtEnd && followers.report != nullptr &&
+                record.verdict != Verdict::Skipped) {
+                followers.report->append(operationName(job.options.command), job.options.file,
+                                         record);
             }
             records[i] = std::move(record);
         });

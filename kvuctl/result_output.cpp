@@ -167,8 +167,9 @@ QJsonObject profilesJson(const DeviceProfiles& profiles, bool showSecrets) {
         const QString group = groupName(field.nNo);
         QJsonObject values = groups.value(group).toObject();
         const QString value = fieldValue(profiles, field);
-        values.insert(QLatin1StringView(field.key),
-                      field.secret ? masked(value, showSecrets) : value);
+        // A hidden secret is no value: null, never the mask, which a script could write back.
+        const bool hidden = field.secret && !showSecrets && !value.isEmpty();
+        values.insert(QLatin1StringView(field.key), hidden ? QJsonValue() : QJsonValue(value));
         groups.insert(group, values);
     }
     return groups;
@@ -199,13 +200,28 @@ QByteArray humanRecord(const CtlOptions& options, const DeviceRecord& r) {
             text += QStringLiteral("NOT WRITTEN, invalid entry: %1\n").arg(r.error);
             break;
         case Verdict::Failed:
-            text += QStringLiteral("FAILED at %1: %2\n").arg(r.step, r.error);
+            // The window's error texts read alike ("<port> Write Error."): the cause tells them
+            // apart.
+            text += r.cause.isEmpty() || r.error.contains(r.cause)
+                        ? QStringLiteral("FAILED at %1: %2\n").arg(r.step, r.error)
+                        : QStringLiteral("FAILED at %1 (%2): %3\n").arg(r.step, r.cause, r.error);
             if (!r.failedCommand.isEmpty()) {
                 text += QStringLiteral("    command: %1\n").arg(r.failedCommand);
             }
             break;
         case Verdict::Skipped:
-            return {};
+            // --serial leaves other devices out silently; the station says why it left one.
+            if (r.error.isEmpty()) {
+                return {};
+            }
+            text += QStringLiteral("skipped: %1\n").arg(r.error);
+            break;
+        case Verdict::NotStarted:
+            text += QStringLiteral("not started\n");
+            break;
+        case Verdict::Interrupted:
+            text += r.error + u'\n';
+            break;
     }
     for (const FieldDifference& d : r.differences) {
         text += differenceLine(d, options.command == Command::Diff);
@@ -254,6 +270,8 @@ QJsonObject recordJson(const CtlOptions& options, const DeviceRecord& r) {
     object.insert("outcome", verdictName(r.verdict));
     object.insert("step", r.step);
     object.insert("error", r.error);
+    object.insert("cause", r.cause);
+    object.insert("commitSent", r.commitSent);
     object.insert("hint", r.hint);
     object.insert("failedCommand", r.failedCommand);
     if (!r.file.isEmpty()) {
@@ -273,6 +291,7 @@ QJsonObject recordJson(const CtlOptions& options, const DeviceRecord& r) {
     object.insert("differences", differences);
     if (listsProfiles(options.command) && r.verdict == Verdict::Ok) {
         object.insert("profiles", profilesJson(r.profiles, options.showSecrets));
+        object.insert("secretsHidden", !options.showSecrets);
     }
     return object;
 }

@@ -1,7 +1,9 @@
 // Station mode: waits for devices and provisions each newly plugged KVU once (by serial
-// number), a thread per device, printing one result as each finishes, until stopped.
+// number, or its USB location or port when it has none), a thread per device, printing one
+// result as each finishes, until stopped.
 #pragma once
 
+#include <QMap>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -21,6 +23,7 @@
 #include "kvuctl/device_work.h"
 #include "kvuctl/progress_lines.h"
 #include "kvuctl/thread_wakeup.h"
+#include "kvuctl/work_ledger.h"
 
 namespace kvu::ctl {
 
@@ -35,11 +38,18 @@ class Station : public QObject {
     void start();
 
     int exitStatus() const;
-    int succeeded() const { return succeeded_; }
-    int failed() const { return failed_; }
+    // Devices, not attempts: one that failed and then succeeded counts as provisioned.
+    int succeeded() const { return static_cast<int>(provisioned_.size()); }
+    int failed() const { return static_cast<int>(failing_.size()); }
+    // Plugged in as the interrupt came: neither provisioned nor failed.
+    int notStarted() const { return static_cast<int>(notStarted_.size()); }
 
-    // From any thread (a signal watcher): stop() on the station's thread.
+    // From any thread (a signal watcher): no step begins on any device, then stop() on the
+    // station's thread.
     void requestStop();
+    // From the signal watcher at a second interrupt: the record of each device still at work,
+    // as far as it got. The process ends right after.
+    void abandon();
 
   public Q_SLOTS:
     // No new devices; the work in progress ends, then `finished` is emitted.
@@ -62,12 +72,18 @@ class Station : public QObject {
         DeviceRecord record;
         bool worked = false;  // Done: the device was reached
         bool left = false;    // Gone: the device went away (rather than a stop)
+        bool held = false;    // Gone: the device is still there; not tried again until it leaves
     };
     void post(Event event);
     void launch(const Target& target);
     void slotDone(const QString& port, const DeviceRecord& record, bool worked);
-    void slotGone(const QString& port, bool left);
+    void slotGone(const QString& port, bool left, bool held);
     void finishIfIdle();
+    void emitRecord(const DeviceRecord& record);
+    // What a device is known by here: its serial, else its USB location, else its port.
+    static QString deviceKey(const DeviceRecord& record);
+    // The device node behind a port as it is now: a replug makes a new one, however quick.
+    static QString nodeFingerprint(const QString& port);
 
     Job job_;
     AttachedList attached_;
@@ -78,15 +94,21 @@ class Station : public QObject {
 
     ThreadWakeup wakeup_;
     std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> interrupted_{false};
+    WorkLedger ledger_;
+    std::mutex outputMutex_;  // the station's thread and the signal watcher both write results
+    bool abandoned_ = false;
+    QString outputFailure_;
     std::mutex eventsMutex_;
     std::deque<Event> events_;
     std::map<QString, std::unique_ptr<Slot>> slots_;  // by port, while a thread serves it
-    QSet<QString> provisioned_;                       // serials written (and verified)
-    QSet<QString> failing_;                           // serials whose last attempt failed
-    QMap<QString, QString> quietFailures_;            // port: its last connect error shown
-    QMap<QString, int> progressRows_;                 // port: its progress row
-    int succeeded_ = 0;
-    int failed_ = 0;
+    QMap<QString, QString> provisioned_;              // device key: when it was provisioned
+    QSet<QString> notStarted_;              // device keys an interrupt left before their write
+    QSet<QString> failing_;                 // device keys whose last attempt failed
+    QMap<QString, QString> held_;           // port: the node of a device done with, until it leaves
+    QSet<QString> unkeyed_;                 // ports whose device's missing serial was already said
+    QMap<QString, QString> quietFailures_;  // port: its last connect error shown
+    QMap<QString, int> progressRows_;       // port: its progress row
 };
 
 }  // namespace kvu::ctl

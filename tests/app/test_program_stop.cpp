@@ -130,6 +130,52 @@ TEST_P(ProgramStop, SignalDuringWriteLetsItEndThenExitsWithItsLogComplete) {
     EXPECT_LT(stopAt, writtenAt);
 }
 
+// Started under nohup: a hang-up of the session is not the operator's stop request.
+TEST_F(ProgramStop, HangUpIgnoredAtTheStartStaysIgnored) {
+    const QString link = work_.filePath(QStringLiteral("ttyKVU"));
+    kvu::sim::DeviceConfig config;
+    config.initial = deviceValues();
+    config.faults.replyDelay = 60ms;
+    config.linkPath = link.toStdString();
+    kvu::sim::SimulatedDevice device(config);
+    std::string error;
+    ASSERT_TRUE(device.start(error)) << error;
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("KVU_DIALOG_TRANSCRIPT"), work_.filePath(QStringLiteral("t.txt")));
+    process_.setProcessEnvironment(env);
+    process_.setWorkingDirectory(work_.path());
+    process_.setProgram(QStringLiteral(KVU_PRESS_WRITE_PATH));
+    process_.setArguments({QStringLiteral("--port=") + link});
+    // The child inherits the ignored disposition, as nohup hands it on.
+    struct sigaction ignore {};
+    struct sigaction before {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ASSERT_EQ(::sigaction(SIGHUP, &ignore, &before), 0);
+    process_.start();
+    const bool started = process_.waitForStarted();
+    ::sigaction(SIGHUP, &before, nullptr);
+    ASSERT_TRUE(started);
+
+    ASSERT_TRUE(device.waitForCommands(kConnectCommands + 4, 15s))
+        << process_.readAllStandardError().toStdString();
+    ASSERT_EQ(::kill(static_cast<pid_t>(process_.processId()), SIGHUP), 0);
+    // The Write ends with its commit, and the program stays.
+    ASSERT_TRUE(device.waitForCommands(kConnectCommands + 25, 15s));
+    EXPECT_FALSE(process_.waitForFinished(2000));
+    ASSERT_EQ(::kill(static_cast<pid_t>(process_.processId()), SIGTERM), 0);
+    ASSERT_TRUE(process_.waitForFinished(kExitTimeoutMs));
+    EXPECT_EQ(process_.exitCode(), 0);
+    QFile file(QDir(work_.path()).filePath(kLogName));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::string log = file.readAll().toStdString();
+    EXPECT_EQ(log.find("stop requested by SIGHUP"), std::string::npos) << log;
+    EXPECT_NE(log.find("stop requested by SIGTERM"), std::string::npos) << log;
+}
+
 INSTANTIATE_TEST_SUITE_P(Signals, ProgramStop,
                          ::testing::Values(StopCase{"SIGTERM", SIGTERM}, StopCase{"SIGINT", SIGINT},
                                            StopCase{"SIGHUP", SIGHUP}),

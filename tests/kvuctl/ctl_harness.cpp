@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -220,8 +221,12 @@ CtlProcess::~CtlProcess() {
     }
 }
 
-bool CtlProcess::start(const Bench& bench, const std::vector<std::string>& args) {
-    std::vector<std::string> argStrings = {KVUCTL_PROGRAM};
+bool CtlProcess::start(const Bench& bench, const std::vector<std::string>& args,
+                       const CtlStart& how) {
+    // KVUCTL_TEST_PROGRAM runs the tests against another build of kvuctl (an older one, to see
+    // a test fail before its change).
+    const char* program = std::getenv("KVUCTL_TEST_PROGRAM");
+    std::vector<std::string> argStrings = {program != nullptr ? program : KVUCTL_PROGRAM};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     // Discovery looks at the bench only; the rest of the environment as it is.
     std::vector<std::string> envStrings = {"KVU_SYSFS_ROOT=" + bench.sys.string(),
@@ -261,9 +266,20 @@ bool CtlProcess::start(const Bench& bench, const std::vector<std::string>& args)
         ::dup2(null, STDIN_FILENO);
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
+        if (how.out == CtlStart::Out::DevFull) {
+            const int full = ::open("/dev/full", O_WRONLY);
+            ::dup2(full, STDOUT_FILENO);
+        } else if (how.out == CtlStart::Out::Closed) {
+            ::close(STDOUT_FILENO);
+        }
         // A test runner started in the background ignores SIGINT; the program must not.
         ::signal(SIGINT, SIG_DFL);
         ::signal(SIGTERM, SIG_DFL);
+        ::signal(SIGHUP, SIG_DFL);
+        ::signal(SIGPIPE, SIG_DFL);
+        for (const int signo : how.ignored) {
+            ::signal(signo, SIG_IGN);
+        }
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -371,10 +387,17 @@ CtlResult CtlProcess::finish(std::chrono::milliseconds timeout) {
     return result;
 }
 
+void CtlProcess::closeOut() {
+    if (outFd_ >= 0) {
+        ::close(outFd_);
+        outFd_ = -1;
+    }
+}
+
 CtlResult runCtl(const Bench& bench, const std::vector<std::string>& args,
-                 std::chrono::milliseconds timeout) {
+                 std::chrono::milliseconds timeout, const CtlStart& how) {
     CtlProcess process;
-    if (!process.start(bench, args)) {
+    if (!process.start(bench, args, how)) {
         return {};
     }
     return process.finish(timeout);

@@ -97,6 +97,13 @@ struct CtlResult {
     std::string err;
 };
 
+// How a kvuctl child starts besides its arguments: what its standard output is, and the signals
+// it inherits as ignored (as nohup leaves SIGHUP).
+struct CtlStart {
+    enum class Out { Pipe, DevFull, Closed } out = Out::Pipe;
+    std::vector<int> ignored;
+};
+
 // kvuctl as a child with stdin on /dev/null and stdout, stderr on pipes, started in the bench's
 // folder with discovery pointed at the bench's look-alike (so that no real device is touched).
 class CtlProcess {
@@ -106,7 +113,9 @@ class CtlProcess {
     CtlProcess(const CtlProcess&) = delete;
     CtlProcess& operator=(const CtlProcess&) = delete;
 
-    bool start(const Bench& bench, const std::vector<std::string>& args);
+    bool start(const Bench& bench, const std::vector<std::string>& args, const CtlStart& how = {});
+    // The reading end of its standard output goes away, as `| head` does once it has enough.
+    void closeOut();
     // Collects output until stdout holds `text` `count` times; false when the time ran out.
     bool waitForOut(const std::string& text, std::chrono::milliseconds timeout,
                     std::size_t count = 1);
@@ -132,7 +141,7 @@ class CtlProcess {
 };
 
 CtlResult runCtl(const Bench& bench, const std::vector<std::string>& args,
-                 std::chrono::milliseconds timeout = 30s);
+                 std::chrono::milliseconds timeout = 30s, const CtlStart& how = {});
 
 // Counts the times a file is opened (inotify), to show that kvuctl never opened a port.
 class OpenWatch {

@@ -33,6 +33,17 @@ void writeInputs(const Bench& bench) {
     bench.write("plain.txt", presetText(kGood));
     bench.write("bad-apn.all", presetText({{'1', "apn", "my apn"}, {'w', "ssid", "Net"}}));
     bench.write("short.wifi", "[Wi-Fi]\r\nSSID=Net\r\nPWTYPE=0\r\nPASSPHRASE=short\r\n");
+    // A backup read to standard output holds the mask where the secrets were.
+    bench.write(
+        "masked.all",
+        presetText({{'1', "apn", "internet"}, {'1', "user", "u"}, {'1', "pw", "********"}}));
+    bench.write("masked-wifi.all", presetText({{'w', "ssid", "Net"},
+                                               {'w', "sec", "1"},
+                                               {'w', "pw_type", "0"},
+                                               {'w', "pw", "********"}}));
+    using namespace std::string_literals;
+    bench.write("nul.all", "[WWAN1]\r\nAPN=inter\0net\r\n"s);
+    bench.write("big.all", presetText(kGood) + std::string(1500 * 1000, ';'));
     std::filesystem::create_directory(bench.dir / "folder.all");
     const std::string locked = bench.write("locked.all", presetText(kGood));
     std::filesystem::permissions(locked, std::filesystem::perms::none);
@@ -106,6 +117,16 @@ const BadInput kCases[] = {
     {"invalid_entry_in_watch",
      {"watch", "write", "bad-apn.all"},
      {"WWAN 1 - APN", "Please enter only ASCII characters other than spaces."}},
+    {"masked_password",
+     {"--port", "{port}", "write", "masked.all"},
+     {"masked.all: WWAN1 password is \"********\", the mask of a hidden secret",
+      "kvuctl read -o FILE", "--show-secrets"}},
+    {"masked_passphrase",
+     {"--port", "{port}", "write", "masked-wifi.all"},
+     {"masked-wifi.all: Wi-Fi passphrase is \"********\""}},
+    {"masked_in_watch", {"watch", "write", "masked.all"}, {"masked.all: WWAN1 password"}},
+    {"nul_byte", {"--port", "{port}", "write", "nul.all"}, {"nul.all: line 2 holds a NUL byte"}},
+    {"oversized", {"--port", "{port}", "write", "big.all"}, {"big.all: too large for a preset"}},
     {"erase_without_yes", {"--port", "{port}", "erase"}, {"add --yes"}},
     {"report_not_writable",
      {"--port", "{port}", "--report", "no-such-folder/r.jsonl", "write", "good.all"},

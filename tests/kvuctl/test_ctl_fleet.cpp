@@ -175,5 +175,97 @@ TEST(CtlFleet, APortHeldByAnotherProgramIsBusyAndTheOthersAreWrittenAnyway) {
     }
 }
 
+struct FailureCase {
+    const char* name;
+    std::vector<std::string> sim;
+    bool held;          // another program holds the port
+    const char* cause;  // in the line, --json and the report
+    const char* line;   // the result line after "<serial> on <port>: "
+    const char* hint;   // a text of the hint; empty: none asked for
+};
+
+TEST(CtlFleet, FailuresThatReadAlikeInTheWindowSayTheirCause) {
+    const FailureCase rows[] = {
+        // The third set line: two before it went through.
+        {"refused mid-write",
+         {"--error-match", "set 1 pw"},
+         false,
+         "refused",
+         "FAILED at write (refused): ",
+         "may be active on the device without a commit"},
+        {"no answer",
+         {"--silent-match", "set 2 apn"},
+         false,
+         "no answer",
+         "FAILED at write (no answer): ",
+         ""},
+        {"unplugged",
+         {"--hang-up-after", "10"},
+         false,
+         "device left",
+         "FAILED at write (device left): ",
+         "The device went away during the work"},
+        {"erase refused",
+         {"--error-match", "fe"},
+         false,
+         "refused",
+         "FAILED at erase (refused): ",
+         ""},
+        {"busy", {}, true, "busy", "FAILED at connect: ", "held by another program"},
+    };
+    for (const FailureCase& row : rows) {
+        SCOPED_TRACE(row.name);
+        Bench bench("causes");
+        const std::string file = bench.write("fleet.all", presetText(kFleet));
+        const bool erase = std::string(row.name) == "erase refused";
+        // A device of its own for each run: an unplugged one does not come back.
+        const auto run = [&](const std::string& tty, bool asJson) {
+            Sim sim;
+            if (!sim.start(bench, tty, "KVF001", row.sim)) {
+                return CtlResult{};
+            }
+            int fd = -1;
+            if (row.held) {
+                fd = ::open(sim.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+                EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+            }
+            std::vector<std::string> args = {"--report", "r.jsonl", "--port", sim.port()};
+            if (asJson) {
+                args.insert(args.begin(), "--json");
+            }
+            if (erase) {
+                args.insert(args.end(), {"erase", "--yes"});
+            } else {
+                args.insert(args.end(), {"write", file});
+            }
+            CtlResult r = runCtl(bench, args);
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            return r;
+        };
+        const CtlResult text = run("ttyKVU1", false);
+        const CtlResult json = run("ttyKVU2", true);
+        ASSERT_FALSE(text.timedOut || json.timedOut) << text.err << json.err;
+        EXPECT_EQ(text.status, 1) << text.out << text.err;
+        EXPECT_NE(text.out.find(": " + std::string(row.line)), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find(row.hint), std::string::npos) << text.out;
+        const QJsonObject device = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                                       .object()
+                                       .value("devices")
+                                       .toArray()
+                                       .at(0)
+                                       .toObject();
+        EXPECT_EQ(device.value("cause").toString().toStdString(), row.cause) << json.out;
+        std::size_t lines = 0;
+        const std::map<QString, QJsonObject> report = reportBySerial(bench.read("r.jsonl"), lines);
+        EXPECT_EQ(lines, 2u);
+        for (const auto& [serial, record] : report) {
+            EXPECT_EQ(record.value("cause").toString().toStdString(), row.cause)
+                << serial.toStdString();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kvu::ctl::test

@@ -60,7 +60,9 @@ TEST(CtlSecrets, NeverInOutputReportOrLogUnlessShowIsAskedForThem) {
     };
     const std::vector<Run> runs = {
         {"show before", with({"show"}), 0, "Password   "},
-        {"json show", with({"--json", "show"}), 0, "\"password\": \"********\""},
+        // A hidden secret is no value a script could write back.
+        {"json show", with({"--json", "show"}), 0, "\"password\": null"},
+        {"json show says so", with({"--json", "show"}), 0, "\"secretsHidden\": true"},
         {"read to stdout", with({"read"}), 0, "PASSWORD=********"},
         {"write", with({"write", file}), 0, "written and verified"},
         {"diff equal", with({"diff", file}), 0, "equal to the file"},
@@ -89,7 +91,7 @@ TEST(CtlSecrets, NeverInOutputReportOrLogUnlessShowIsAskedForThem) {
     // The failing device got the password line, so the failure was about a secret.
     EXPECT_EQ(refuses.transcript().back(), "set 1 pw CanaryPw_7731");
     const std::string report = bench.read("audit.jsonl");
-    EXPECT_EQ(splitLines(report).size(), 10u) << report;
+    EXPECT_EQ(splitLines(report).size(), 11u) << report;
     EXPECT_EQ(found(report), "") << report;
     const std::string log = bench.log();
     EXPECT_NE(log.find("Write Successfully"), std::string::npos);

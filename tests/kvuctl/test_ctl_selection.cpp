@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include "tests/kvuctl/ctl_harness.h"
 
 namespace kvu::ctl::test {
@@ -92,6 +96,32 @@ TEST(CtlSelection, TwoAttachedNeedAChoiceAndASerialPicksOne) {
     EXPECT_TRUE(shown.out.starts_with(a.port() + " (1-1.1)  serial KVA001  MCU id 0001"))
         << shown.out;
     EXPECT_EQ(shown.out.find("KVB002"), std::string::npos) << shown.out;
+}
+
+TEST(CtlSelection, SerialAsksTheOthersOnlyWhoTheyAreAndSkipsABusyPortWithANote) {
+    Bench bench("select-serial");
+    Sim other;
+    Sim wanted;
+    Sim held;
+    ASSERT_TRUE(other.start(bench, "ttyKVU1", "KVS001", {}, "1-1.1"));
+    ASSERT_TRUE(wanted.start(bench, "ttyKVU2", "KVS002", {}, "1-1.2"));
+    ASSERT_TRUE(held.start(bench, "ttyKVU3", "KVS003", {}, "1-1.3"));
+    const int fd = ::open(held.port().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    const CtlResult r = runCtl(bench, {"--serial", "KVS002", "read", "-o", "x.all"});
+    ::close(fd);
+    ASSERT_FALSE(r.timedOut) << r.err;
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "KVS002 on " + wanted.port() + ": saved to x.all\n");
+    EXPECT_NE(bench.read("x.all").find("[WWAN1]"), std::string::npos);
+    EXPECT_NE(r.err.find("kvuctl: " + held.port() + " skipped, its serial is unknown: port busy"),
+              std::string::npos)
+        << r.err;
+    // The other device was asked its identity and nothing more.
+    EXPECT_EQ(other.transcript(), (std::vector<std::string>{"ver", "serial"}));
+    EXPECT_EQ(wanted.linesFrom(0, "get").size(), 1u);
+    EXPECT_TRUE(held.transcript().empty());
 }
 
 }  // namespace
