@@ -156,7 +156,11 @@ TEST(CtlInterrupt, ASignalIgnoredAtTheStartStaysIgnored) {
         } else {
             ASSERT_TRUE(sim.start(bench, "ttyKVU1", "KVI004", {"--delay", "40"}));
             ASSERT_TRUE(ctl.start(bench, {"--port", sim.port(), "write", file}, nohup));
-            ASSERT_TRUE(waitForSetLines(sim, 1, 20s));
+            if (!waitForSetLines(sim, 1, 20s)) {
+                const CtlResult early = ctl.finish(5s);
+                FAIL() << "no set line; kvuctl status " << early.status << "\n"
+                       << early.out << early.err << "transcript: " << sim.transcript().size();
+            }
             ASSERT_TRUE(ctl.signal(SIGHUP));
         }
         const CtlResult r = ctl.finish(60s);
