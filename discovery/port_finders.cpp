@@ -31,9 +31,36 @@ PortFinder usbPortFinder(PortEnumerator enumerate) {
     };
 }
 
+bool isWindowsDeviceName(const QString& name) {
+    if (name.startsWith(QLatin1String("\\\\.\\"))) {
+        return name.size() > 4;
+    }
+    if (name.size() < 4 || !name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
+        return false;
+    }
+    for (qsizetype i = 3; i < name.size(); ++i) {
+        if (!name[i].isDigit()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool portMayBePresent(const QString& path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+#ifdef Q_OS_WIN
+    if (isWindowsDeviceName(path)) {
+        return true;
+    }
+#endif
+    return QFileInfo::exists(path);
+}
+
 PortFinder fixedPortFinder(const QString& path) {
     return [path](QString& port) {
-        if (path.isEmpty() || !QFileInfo::exists(path)) {
+        if (!portMayBePresent(path)) {
             return false;
         }
         port = path;

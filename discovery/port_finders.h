@@ -21,7 +21,13 @@ bool findKvuPort(QStringList& ports, QString& port, const PortEnumerator& enumer
 
 // Searches by USB identity on every call.
 PortFinder usbPortFinder(PortEnumerator enumerate = {});
-// The given path, whenever it exists (a symlink counts while its target exists).
+// The given path, whenever it exists (a symlink counts while its target exists). On Windows a
+// device name such as COM9 is no file; it counts always, and opening it tells.
 PortFinder fixedPortFinder(const QString& path);
+
+// A Windows device name: "COM<n>" or anything in the "\\.\" namespace, in any letter case.
+bool isWindowsDeviceName(const QString& name);
+// Whether a port the operator named may be there to open now.
+bool portMayBePresent(const QString& path);
 
 }  // namespace kvu

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "discovery/port_arrivals.h"
+#include "discovery/port_finders.h"
 #include "kvuctl/audit_report.h"
 #include "kvuctl/backup_files.h"
 #include "kvuctl/ctl_options.h"
@@ -168,7 +169,7 @@ AttachedList watchedPorts(const CtlOptions& options) {
     return [ports = options.ports] {
         std::vector<Target> present;
         for (const QString& port : ports) {
-            if (QFileInfo::exists(port)) {
+            if (portMayBePresent(port)) {
                 present.push_back({port, {}});
             }
         }

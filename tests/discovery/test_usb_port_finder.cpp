@@ -96,3 +96,30 @@ TEST(FixedPortFinder, FindsThePathWhileItExists) {
 
 }  // namespace
 }  // namespace kvu
+
+namespace kvu {
+namespace {
+
+// COM9 is no file on Windows: a port named that way is tried, and opening it tells.
+TEST(WindowsDeviceName, TellsDeviceNamesFromPaths) {
+    struct Row {
+        const char* name;
+        bool device;
+    };
+    const Row rows[] = {
+        {"COM9", true},      {"com12", true}, {"\\\\.\\COM12", true}, {"\\\\.\\CNCA0", true},
+        {"COM", false},      {"COMx", false}, {"COM9x", false},       {"/dev/ttyACM0", false},
+        {"C:\\COM9", false}, {"", false},     {"\\\\.\\", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(isWindowsDeviceName(QString::fromLatin1(row.name)), row.device);
+    }
+#ifndef Q_OS_WIN
+    EXPECT_FALSE(portMayBePresent(QStringLiteral("COM9")));  // a relative file here
+#endif
+    EXPECT_FALSE(portMayBePresent(QString()));
+}
+
+}  // namespace
+}  // namespace kvu
