@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include "presets/preset_files.h"
 #include "tests/presets/file_bytes.h"
@@ -109,9 +111,13 @@ TEST_F(PresetLayers, FilesThatGiveNothingToLoadAreErrorsNamingTheFile) {
 }
 
 TEST_F(PresetLayers, AnUnreadableFileIsAnErrorNotAnEmptyLoad) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows: QFile permissions only set the read-only attribute, reads still work";
+#else
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root reads a file without read rights";
     }
+#endif
     const QString file = path("locked.all");
     put(file, "[WWAN1]\r\nAPN=x\r\n");
     ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::Permissions()));
