@@ -167,6 +167,9 @@ TEST_F(LogSetup, RotatesAtFiveMebibytesKeepingThreeCopies) {
 }
 
 TEST_F(LogSetup, MissingCurrentDirectoryMeansNoFileLogAndNoCrash) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows does not remove a process's current directory";
+#endif
     const QString gone = dir_.filePath(QStringLiteral("gone"));
     ASSERT_TRUE(QDir().mkdir(gone));
     ASSERT_TRUE(QDir::setCurrent(gone));

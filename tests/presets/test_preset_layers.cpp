@@ -102,7 +102,7 @@ TEST_F(PresetLayers, FilesThatGiveNothingToLoadAreErrorsNamingTheFile) {
         SCOPED_TRACE(c.file);
         const PresetLayer layer = layPresetOver(path(c.file), c.group, deviceProfiles());
         EXPECT_FALSE(layer.ok);
-        EXPECT_EQ(layer.error, path(c.file) + ": " + c.error);
+        EXPECT_EQ(layer.error, QDir::toNativeSeparators(path(c.file)) + ": " + c.error);
         EXPECT_EQ(layer.profiles, deviceProfiles());
     }
     const PresetLayer noGroup = layPresetOver(path("fine.wwan"), -1, deviceProfiles());
@@ -144,7 +144,7 @@ TEST_F(PresetLayers, WhatIsSavedLoadsBackAsItWas) {
 
     EXPECT_FALSE(savePreset(path("three.wwan"), 4, device, error));
     EXPECT_FALSE(savePreset(path("x.ini"), -1, device, error));
-    EXPECT_EQ(error, path("x.ini") + ": not a preset file (.all, .wwan or .wifi)");
+    EXPECT_EQ(error, QDir::toNativeSeparators(path("x.ini")) + ": not a preset file (.all, .wwan or .wifi)");
     EXPECT_FALSE(QFile::exists(path("x.ini")));
 }
 
