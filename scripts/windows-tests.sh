@@ -118,7 +118,7 @@ run_suite() {
 }
 
 not_run() {
-    echo "$1: skipped (cannot run under Wine: $2)"
+    echo "$1: skipped (cannot run under Wine: ${*:2})"
     skipped=$((skipped + 1))
 }
 
@@ -127,10 +127,9 @@ for suite in settings/settings_tests protocol/protocol_tests logging/logging_tes
     run_suite "$suite"
 done
 run_suite ui/ui_tests
-run_suite app/app_program_tests
 
-not_run serial_tests "its peer is a pseudo-terminal opened in the test (the Win32 port runs
-against kvu-sim on COM9/COM8 below)"
+not_run serial_tests "its peer is a pseudo-terminal opened in the test (the Win32 port runs" \
+    "against kvu-sim on COM9/COM8 below)"
 not_run device_tests "runs the simulated device in-process on a pseudo-terminal (POSIX only)"
 not_run window_device_tests "the window against an in-process simulator on a pseudo-terminal"
 not_run window_operations_tests "the window against an in-process simulator on a pseudo-terminal"
@@ -139,6 +138,8 @@ not_run window_arrival_tests "the window against an in-process simulator on a ps
 not_run sim_tests "kvu-sim itself is POSIX only (pseudo-terminals, sysfs look-alike)"
 not_run kvuctl_tests "starts kvu-sim children on pseudo-terminals and signals kvuctl (POSIX)"
 not_run kvuctl_reply_tests "starts kvu-sim children on pseudo-terminals (POSIX)"
+not_run app_program_tests "reads the POSIX lock file's holder; the Windows mutex is checked by" \
+    "app_tests and wine-check"
 not_run app_stop_tests "stops the program with POSIX signals, against an in-process simulator"
 not_run app_arrival_tests "watches a --port folder that kvu-sim replaces with pseudo-terminals"
 
