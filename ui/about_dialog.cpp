@@ -60,10 +60,11 @@ void CAboutDlg::OnInitDialog() {
 }
 
 QWidget* CAboutDlg::control(int id) const {
-    if (id == kvu::ui::IDC_ABOUT_VERSION) {
+    using namespace kvu::ui;  // IDOK is a macro where windows.h is in
+    if (id == IDC_ABOUT_VERSION) {
         return m_pVersion;
     }
-    if (id == kvu::ui::IDOK) {
+    if (id == IDOK) {
         return m_pOk;
     }
     return nullptr;

@@ -99,8 +99,13 @@ inline constexpr int ID_FILE_SAVE = 57603;
 // System menu item (Windows only)
 inline constexpr int IDM_ABOUTBOX = 0x0010;
 
-// About box and result dialog
+// About box and result dialog. windows.h (which header-only spdlog pulls in) defines IDOK as a
+// macro with the same value; there the macro stands in for the constant.
+#ifdef IDOK
+static_assert(IDOK == 1, "the OK button's id is the Windows one");
+#else
 inline constexpr int IDOK = 1;
+#endif
 inline constexpr int IDC_ABOUT_VERSION = 1065;
 // Result dialog lines
 inline constexpr int IDC_RESULT_LINE1 = 1078;

@@ -114,6 +114,10 @@ TEST(IniFile, SaveIntoReadOnlyFileOrFolderReportsAndKeepsTheOldFile) {
     EXPECT_FALSE(writeIniFile(readOnlyFile, doc, error));
     expectFailure(error, readOnlyFile, EACCES);
     EXPECT_EQ(contents(readOnlyFile), old);
+#ifdef Q_OS_WIN
+    // A folder's read-only attribute does not stop writes in it on Windows.
+    return;
+#endif
 
     const QString folder = dir.filePath("ro-folder");
     ASSERT_TRUE(QDir().mkdir(folder));

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include "presets/preset_files.h"
 #include "tests/presets/file_bytes.h"
@@ -100,7 +102,7 @@ TEST_F(PresetLayers, FilesThatGiveNothingToLoadAreErrorsNamingTheFile) {
         SCOPED_TRACE(c.file);
         const PresetLayer layer = layPresetOver(path(c.file), c.group, deviceProfiles());
         EXPECT_FALSE(layer.ok);
-        EXPECT_EQ(layer.error, path(c.file) + ": " + c.error);
+        EXPECT_EQ(layer.error, QDir::toNativeSeparators(path(c.file)) + ": " + c.error);
         EXPECT_EQ(layer.profiles, deviceProfiles());
     }
     const PresetLayer noGroup = layPresetOver(path("fine.wwan"), -1, deviceProfiles());
@@ -109,9 +111,13 @@ TEST_F(PresetLayers, FilesThatGiveNothingToLoadAreErrorsNamingTheFile) {
 }
 
 TEST_F(PresetLayers, AnUnreadableFileIsAnErrorNotAnEmptyLoad) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows: QFile permissions only set the read-only attribute, reads still work";
+#else
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root reads a file without read rights";
     }
+#endif
     const QString file = path("locked.all");
     put(file, "[WWAN1]\r\nAPN=x\r\n");
     ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::Permissions()));
@@ -138,7 +144,7 @@ TEST_F(PresetLayers, WhatIsSavedLoadsBackAsItWas) {
 
     EXPECT_FALSE(savePreset(path("three.wwan"), 4, device, error));
     EXPECT_FALSE(savePreset(path("x.ini"), -1, device, error));
-    EXPECT_EQ(error, path("x.ini") + ": not a preset file (.all, .wwan or .wifi)");
+    EXPECT_EQ(error, QDir::toNativeSeparators(path("x.ini")) + ": not a preset file (.all, .wwan or .wifi)");
     EXPECT_FALSE(QFile::exists(path("x.ini")));
 }
 

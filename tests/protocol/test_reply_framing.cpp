@@ -129,8 +129,9 @@ TEST(ReplyFraming, LateRepliesInFrontAreSetAsideByTheirOwnGrammar) {
             EXPECT_EQ(f.reply.profiles->wifi.passphrase, "p");
             EXPECT_EQ(f.reply.length, c.buffer.size());
         }
-        if (c.state == M)
+        if (c.state == M) {
             EXPECT_EQ(f.reply.misfit, "FE OK");
+        }
     }
 }
 
@@ -162,8 +163,9 @@ TEST(ReplyFraming, TheVersionReplysMcuIdLineBeforeTheSerialNumber) {
         const FramedReply f = frameReply("serial\r", c.buffer, {{}, c.versionTail});
         EXPECT_EQ(f.reply.state, c.state);
         EXPECT_EQ(f.reply.serial, c.serial);
-        if (c.state == P)
+        if (c.state == P) {
             EXPECT_EQ(f.tailMcuId, c.mcuId);
+        }
     }
 }
 
