@@ -236,6 +236,9 @@ if [ -n "$sim" ] && [ -x "$sim" ] && command -v Xvfb >/dev/null && command -v xd
     exec 3>&-
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
     display=":$(head -n 1 "$work/display")"
+    # The Wine processes left from the install run without a display; a window of a program
+    # started next would land on their display-less desktop.
+    "$wineserver" -k 2>/dev/null || true
     (cd "$instdir" && DISPLAY=$display KVU_DIALOG_TRANSCRIPT="$work/dialogs.txt" \
         exec timeout 120 "$wine" "$instdir_win\\KVUUtility.exe" --port=COM9 >"$work/gui.out" 2>&1) &
     gui_pid=$!
@@ -253,7 +256,8 @@ if [ -n "$sim" ] && [ -x "$sim" ] && command -v Xvfb >/dev/null && command -v xd
         "on the wire: $(tr '\n' ' ' <"$work/wire.txt" 2>/dev/null | cut -c1-80)" "$connected"
     # Escape closes the window, as a user would.
     window=""
-    for _ in $(seq 100); do
+    # A fresh prefix draws its first window late (seen: about 12 s).
+    for _ in $(seq 300); do
         window=$(DISPLAY=$display xdotool search --onlyvisible --name '^Nalto KVU Utility$' 2>/dev/null |
             head -n 1 || true)
         [ -n "$window" ] && break

@@ -13,7 +13,7 @@ build=build/windows-cross
 qt=${KVU_QT_MINGW:-../shared/toolchains/qt-6.4.2-mingw-w64}
 if [ ! -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
     echo "Windows build skipped: no Qt for Windows at $qt (set KVU_QT_MINGW to a Qt 6 for" \
-         "mingw-w64, as made by /work/shared/toolchains/build-qt-mingw.sh or scripts/windows-qt.sh)"
+         "mingw-w64: the one in ../shared/toolchains, or one built by scripts/windows-qt.sh PREFIX)"
     [ "${CI:-}" = true ] && exit 1
     exit 0
 fi
@@ -126,7 +126,8 @@ for suite in settings/settings_tests protocol/protocol_tests logging/logging_tes
              presets/presets_tests discovery/discovery_tests app/app_tests; do
     run_suite "$suite"
 done
-run_suite ui/ui_tests
+run_suite ui/ui_tests "-AboutDialog.HasItsResourceSizeInDialogUnits" \
+    "Wine has no Segoe UI, and the About text is wider in its stand-in font than in the one the box was laid out for"
 
 not_run serial_tests "its peer is a pseudo-terminal opened in the test (the Win32 port runs" \
     "against kvu-sim on COM9/COM8 below)"
