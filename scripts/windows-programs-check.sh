@@ -27,49 +27,13 @@ done
 for f in "$sim" "$linux_gui"; do
     [ -x "$f" ] || { echo "$f is missing: build the Linux programs first" >&2; exit 1; }
 done
-wine=""
-for candidate in wine64 /usr/lib/wine/wine64 wine; do
-    if command -v "$candidate" >/dev/null; then
-        wine=$(command -v "$candidate")
-        break
-    fi
-done
-[ -n "$wine" ] || { echo "Wine is missing (scripts/deps.sh test)" >&2; exit 1; }
-wineserver=$(dirname "$wine")/wineserver
-command -v "$wineserver" >/dev/null || wineserver=wineserver
-find_exe() {
-    local found
-    found=$(find "$winbuild" -name "$1" -not -path '*/package/*' -not -path '*/CMakeFiles/*' | head -n 1)
-    [ -n "$found" ] || { echo "$1 is not in $winbuild: build it first" >&2; exit 1; }
-    echo "$found"
-}
+. scripts/wine-common.sh
+kvu_find_wine || { echo "Wine is missing (scripts/deps.sh test)" >&2; exit 1; }
 gui_exe=$(find_exe KVUUtility.exe)
 ctl_exe=$(find_exe kvuctl.exe)
 
 work=$(mktemp -d)
-pids=()
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset WAYLAND_DISPLAY
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    "$wineserver" -k 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-passed=0
-failed=0
-check() {  # check NAME DETAIL STATUS
-    if [ "$3" -eq 0 ]; then
-        passed=$((passed + 1))
-        echo "PASS $1${2:+: $2}"
-    else
-        failed=$((failed + 1))
-        echo "FAIL $1${2:+: $2}"
-    fi
-}
+kvu_scratch_prefix
 
 # The programs beside their DLLs and plugins, as installed.
 app=$work/app

@@ -20,19 +20,12 @@ fi
 KVU_QT_MINGW=$(cd "$qt" && pwd)
 export KVU_QT_MINGW
 
-wine=""
-for candidate in wine64 /usr/lib/wine/wine64 wine; do
-    if command -v "$candidate" >/dev/null; then
-        wine=$(command -v "$candidate")
-        break
-    fi
-done
+. scripts/wine-common.sh
+kvu_find_wine || true
 if [ -z "$wine" ]; then
     echo "Wine is not installed (scripts/deps.sh test installs it)" >&2
     exit 1
 fi
-wineserver=$(dirname "$wine")/wineserver
-command -v "$wineserver" >/dev/null || wineserver=wineserver
 
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$source_dir} CCACHE_NOHASHDIR=true
 start=$(date +%s)
@@ -41,14 +34,7 @@ cmake --build --preset windows-cross
 echo "Windows cross build took $(( $(date +%s) - start )) s"
 
 work=$(mktemp -d)
-# Never the user's own prefix, no display, no Mono or Gecko installer, no debug chatter.
-export WINEPREFIX=$work/prefix WINEDEBUG=-all DISPLAY="" WAYLAND_DISPLAY=""
-export WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-    "$wineserver" -k 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+kvu_scratch_prefix
 
 # A Linux path as Wine's Z: drive sees it.
 winpath() { local p=$1; p=${p//\//\\}; printf 'Z:%s' "$p"; }

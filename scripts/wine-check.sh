@@ -10,13 +10,8 @@ build=${1:-build/default}
 sim=$build/sim/kvu-sim
 cxx=x86_64-w64-mingw32-g++
 
-wine=""
-for candidate in wine64 /usr/lib/wine/wine64 wine; do
-    if command -v "$candidate" >/dev/null; then
-        wine=$(command -v "$candidate")
-        break
-    fi
-done
+. scripts/wine-common.sh
+kvu_find_wine || true
 if [ -z "$wine" ] || ! command -v "$cxx" >/dev/null; then
     echo "Wine or mingw-w64 is not installed (scripts/deps.sh test installs them)" >&2
     exit 1
@@ -25,22 +20,9 @@ if [ ! -x "$sim" ]; then
     echo "$sim is missing: build it first (cmake --build --preset default --target kvu-sim)" >&2
     exit 1
 fi
-wineserver=$(dirname "$wine")/wineserver
-command -v "$wineserver" >/dev/null || wineserver=wineserver
 
 work=$(mktemp -d)
-sim_pids=()
-# Never the user's own prefix, no display, no Mono or Gecko installer, no debug chatter.
-export WINEPREFIX=$work/prefix WINEDEBUG=-all DISPLAY="" WAYLAND_DISPLAY=""
-export WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-    for pid in "${sim_pids[@]}"; do
-        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    done
-    "$wineserver" -k 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+kvu_scratch_prefix
 
 start=$(date +%s)
 exe=$work/wine_check.exe
@@ -56,10 +38,10 @@ start_sim() {
     local link=$1
     shift
     "$sim" --link "$link" "$@" >"$link.log" 2>&1 &
-    sim_pids+=($!)
+    pids+=($!)
     for _ in $(seq 100); do
         [ -e "$link" ] && return 0
-        kill -0 "${sim_pids[-1]}" 2>/dev/null || break
+        kill -0 "${pids[-1]}" 2>/dev/null || break
         sleep 0.05
     done
     echo "kvu-sim did not start:" >&2

@@ -439,10 +439,12 @@ void checkExchanges(const Options& o) {
     }
     std::sort(times.begin(), times.end());
     const double median = (times[9] + times[10]) / 2;
-    report(allWhole && median <= 5.0, "median of 20 \"ver\" exchanges: " + fixed(median) +
-                                          " ms (target <= 5 ms; fastest " + fixed(times.front()) +
-                                          ", slowest " + fixed(times.back()) + ")" +
-                                          (allWhole ? "" : ", some replies were not whole"));
+    // Far above the fraction of a millisecond an idle machine takes, far below the ~100 ms of a
+    // receive side that polls: a loaded machine must not fail it, a polling one must.
+    report(allWhole && median <= 40.0, "median of 20 \"ver\" exchanges: " + fixed(median) +
+                                           " ms (target <= 40 ms; fastest " + fixed(times.front()) +
+                                           ", slowest " + fixed(times.back()) + ")" +
+                                           (allWhole ? "" : ", some replies were not whole"));
 }
 
 // An idle receive stays in its wait (no polling wake-ups) and a stop ends it at once.
