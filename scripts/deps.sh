@@ -7,7 +7,7 @@ run_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libspdlog-dev libfmt
     fonts-dejavu-core fonts-droid-fallback)
 test_packages=("${run_packages[@]}" ccache libgtest-dev clang libclang-rt-14-dev dpkg-dev file
     g++-mingw-w64-x86-64 g++-mingw-w64-x86-64-posix googletest desktop-file-utils wine wine64 nsis
-    xvfb xdotool zip)
+    xvfb xdotool zip unzip)
 
 case "${1:-run}" in
     run) wanted=("${run_packages[@]}") ;;
