@@ -12,6 +12,7 @@
 #include <spdlog/spdlog.h>
 
 #include <atomic>
+#include <set>
 
 #include "discovery/device_monitor.h"
 #include "logging/log_format.h"
@@ -99,11 +100,11 @@ void PortArrivals::rewatch() {
     // A watched folder that is removed (udev drops /dev/serial/by-id with the last device)
     // ends its watch: watch the nearest folder above it that exists until it is made again.
     const QStringList watched = watcher_->directories();
-    std::map<QString, bool> folders;
+    std::set<QString> folders;
     for (const auto& [path, seen] : seen_) {
-        folders[QFileInfo(path).absolutePath()] = true;
+        folders.insert(QFileInfo(path).absolutePath());
     }
-    for (const auto& [folder, wanted] : folders) {
+    for (const QString& folder : folders) {
         if (watched.contains(folder)) {
             continue;
         }

@@ -45,6 +45,26 @@ Tail versionTail(const QString& rest, QString& mcuId, qsizetype& length) {
     return Tail::None;
 }
 
+// The oldest owed reply that is complete at the front of `rest`, from `first` on.
+struct LateMatch {
+    bool found = false;
+    bool pending = false;  // none is complete, but one may still become so
+    std::size_t index = 0;
+    qsizetype length = 0;
+};
+
+LateMatch lateReplyAtFront(const LateReplies& late, std::size_t first, const QString& rest) {
+    LateMatch match;
+    for (std::size_t i = first; i < late.unanswered.size(); ++i) {
+        const ParsedReply r = parseReply(late.unanswered[i], rest);
+        if (isComplete(r) && r.length > 0) {
+            return {true, false, i, r.length};
+        }
+        match.pending = match.pending || r.state == ReplyState::Incomplete;
+    }
+    return match;
+}
+
 }  // namespace
 
 bool canAnswerLate(const QString& cmd) {
@@ -54,8 +74,10 @@ bool canAnswerLate(const QString& cmd) {
 
 FramedReply frameReply(const QString& currentCmd, const QString& buffer, const LateReplies& late) {
     FramedReply f;
-    f.reply = parseReply(currentCmd, QString());
-    if (!f.reply.handled) {
+    // Nothing yet: what an empty buffer gives the command (unhandled for a command without rule).
+    const ParsedReply nothingYet = parseReply(currentCmd, QString());
+    f.reply = nothingYet;
+    if (!nothingYet.handled) {
         return f;
     }
     // The serial reply has no grammar of its own, so a late reply in front is looked for first;
@@ -65,31 +87,6 @@ FramedReply frameReply(const QString& currentCmd, const QString& buffer, const L
     std::size_t nextLate = 0;
     qsizetype pos = 0;
 
-    // The oldest late reply complete at the front of `rest`; Incomplete when one may still be.
-    auto lateReply = [&](const QString& rest, std::size_t& index) {
-        ReplyState state = ReplyState::Mismatch;
-        ParsedReply found;
-        for (std::size_t i = nextLate; i < late.unanswered.size(); ++i) {
-            const ParsedReply r = parseReply(late.unanswered[i], rest);
-            if (isComplete(r) && r.length > 0) {
-                index = i;
-                return r;
-            }
-            if (r.state == ReplyState::Incomplete) {
-                state = ReplyState::Incomplete;
-            }
-        }
-        found.handled = true;
-        found.state = state;
-        return found;
-    };
-    auto setAside = [&](std::size_t index, qsizetype length) {
-        f.lateCommands.append(late.unanswered[index]);
-        f.lateAnswered = index + 1;
-        nextLate = index + 1;
-        pos += length;
-    };
-
     for (;;) {
         const QString rest = buffer.mid(pos);
         if (tailOpen) {
@@ -97,7 +94,6 @@ FramedReply frameReply(const QString& currentCmd, const QString& buffer, const L
             qsizetype length = 0;
             const Tail tail = versionTail(rest, mcuId, length);
             if (tail == Tail::Waiting) {
-                f.reply = parseReply(currentCmd, QString());
                 return f;
             }
             tailOpen = false;
@@ -107,23 +103,20 @@ FramedReply frameReply(const QString& currentCmd, const QString& buffer, const L
                 continue;
             }
         }
-        std::size_t index = 0;
-        if (lateFirst) {
-            const ParsedReply earlier = lateReply(rest, index);
-            if (isComplete(earlier)) {
-                setAside(index, earlier.length);
+        ParsedReply r = lateFirst ? nothingYet : parseReply(currentCmd, rest);
+        if (lateFirst || r.state == ReplyState::Mismatch) {
+            const LateMatch earlier = lateReplyAtFront(late, nextLate, rest);
+            if (earlier.found) {
+                f.lateCommands.append(late.unanswered[earlier.index]);
+                f.lateAnswered = earlier.index + 1;
+                nextLate = earlier.index + 1;
+                pos += earlier.length;
                 continue;
             }
-        }
-        ParsedReply r = parseReply(currentCmd, rest);
-        if (r.state == ReplyState::Mismatch && !lateFirst) {
-            const ParsedReply earlier = lateReply(rest, index);
-            if (isComplete(earlier)) {
-                setAside(index, earlier.length);
-                continue;
-            }
-            if (earlier.state == ReplyState::Incomplete) {
-                r = parseReply(currentCmd, QString());
+            if (lateFirst) {
+                r = parseReply(currentCmd, rest);
+            } else if (earlier.pending) {
+                r = nothingYet;
             }
         }
         if (isComplete(r)) {

@@ -26,8 +26,6 @@ version=2.0.6
 version_text=$(sed -n 's/^inline constexpr const char\* kVersionText = "\(.*\)";$/\1/p' logging/app_info.h)
 [ -n "$version_text" ] || { echo "no kVersionText in logging/app_info.h" >&2; exit 1; }
 nsi=packaging/windows/kvu-utility.nsi
-gcc_dlls=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
-pthread_dlls=/usr/x86_64-w64-mingw32/lib
 objdump=x86_64-w64-mingw32-objdump
 
 for tool in makensis zip unzip "$objdump"; do
@@ -45,15 +43,7 @@ kvu_scratch_prefix
 
 # --- stage -----------------------------------------------------------------------------------
 stage=$work/stage
-mkdir -p "$stage/platforms" "$stage/styles"
-cp "$gui_exe" "$ctl_exe" "$stage/"
-cp "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" "$stage/"
-cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
-cp "$gcc_dlls/libstdc++-6.dll" "$gcc_dlls/libgcc_s_seh-1.dll" "$pthread_dlls/libwinpthread-1.dll" \
-    "$stage/"
-# The runtime DLLs carry their debug sections; a user needs none of them.
-x86_64-w64-mingw32-strip --strip-unneeded "$stage"/lib*.dll
+kvu_stage_programs "$stage"
 staged=$(cd "$stage" && find . -type f | sed 's|^\./||' | sort)
 echo "staged $(echo "$staged" | wc -l) files from $gui_exe, $ctl_exe and $qt"
 
@@ -194,12 +184,8 @@ if [ -n "$sim" ] && [ -x "$sim" ] && command -v Xvfb >/dev/null && command -v xd
     pids+=($!)
     for _ in $(seq 100); do [ -e "$work/com9" ] && break; sleep 0.05; done
     ln -sfn "$work/com9" "$WINEPREFIX/dosdevices/com9"
-    exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    pids+=($!)
-    exec 3>&-
-    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-    display=":$(head -n 1 "$work/display")"
+    kvu_start_xvfb
+    display=$xvfb_display
     # The Wine processes left from the install run without a display; a window of a program
     # started next would land on their display-less desktop.
     "$wineserver" -k 2>/dev/null || true

@@ -37,21 +37,9 @@ kvu_scratch_prefix
 
 # The programs beside their DLLs and plugins, as installed.
 app=$work/app
-mkdir -p "$app/platforms" "$app/styles"
-cp "$gui_exe" "$ctl_exe" "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" \
-    /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll \
-    /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll \
-    /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$app/"
-cp "$qt/plugins/platforms/qwindows.dll" "$app/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$app/styles/"
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$work/display")"
+kvu_stage_programs "$app"
+kvu_start_xvfb
+export DISPLAY=$xvfb_display
 
 start=$(date +%s)
 timeout 120 "$wine" wineboot.exe --init >"$work/wineboot.log" 2>&1 ||

@@ -42,6 +42,33 @@ find_exe() {
     echo "$found"
 }
 
+# The programs beside the Qt DLLs and plugins and the mingw runtime they load, as a user gets
+# them: kvu_stage_programs DIR (needs gui_exe, ctl_exe and qt, the Qt for Windows folder).
+kvu_stage_programs() {
+    local dir=$1 gcc_dlls=/usr/lib/gcc/x86_64-w64-mingw32/12-posix
+    mkdir -p "$dir/platforms" "$dir/styles"
+    cp "$gui_exe" "$ctl_exe" "$dir/"
+    cp "$qt/bin/Qt6Core.dll" "$qt/bin/Qt6Gui.dll" "$qt/bin/Qt6Widgets.dll" "$dir/"
+    cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$dir/platforms/"
+    cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$dir/styles/"
+    cp "$gcc_dlls/libstdc++-6.dll" "$gcc_dlls/libgcc_s_seh-1.dll" \
+        /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$dir/"
+    # The runtime DLLs carry their debug sections; a user needs none of them.
+    x86_64-w64-mingw32-strip --strip-unneeded "$dir"/lib*.dll
+}
+
+# A virtual X display of its own, ended with the rest; its name (":N") goes into xvfb_display.
+# Not in a command substitution: the server's pid must reach the clean-up.
+kvu_start_xvfb() {
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    pids+=($!)
+    exec 3>&-
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    [ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; return 1; }
+    xvfb_display=":$(head -n 1 "$work/display")"
+}
+
 passed=0
 failed=0
 check() {  # check NAME DETAIL STATUS

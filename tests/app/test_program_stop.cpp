@@ -18,6 +18,7 @@
 #include "protocol/commands.h"
 #include "settings/profiles.h"
 #include "sim/simulated_device.h"
+#include "tests/support/device_state_profiles.h"
 
 namespace {
 
@@ -39,18 +40,6 @@ kvu::sim::DeviceState deviceValues() {
     return s;
 }
 
-// The same values as the window holds them, to name the set lines a Write sends.
-kvu::DeviceProfiles asProfiles(const kvu::sim::DeviceState& s) {
-    auto q = [](const std::string& text) { return QString::fromStdString(text); };
-    kvu::DeviceProfiles p;
-    for (std::size_t i = 0; i < 4; ++i) {
-        p.wwan[i] = {q(s.wwan[i].apn), q(s.wwan[i].user), q(s.wwan[i].pw), q(s.wwan[i].pdp),
-                     q(s.wwan[i].auth)};
-    }
-    p.wifi = {q(s.wifi.ssid), q(s.wifi.sec), q(s.wifi.pwType), q(s.wifi.pw)};
-    return p;
-}
-
 struct StopCase {
     const char* name;
     int signo;
@@ -69,6 +58,19 @@ class ProgramStop : public ::testing::TestWithParam<StopCase> {
         }
     }
 
+    // The program that presses Write once connected, against the device behind `link`.
+    void prepareProgram(const QString& link) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("KVU_DIALOG_TRANSCRIPT"),
+                   work_.filePath(QStringLiteral("t.txt")));
+        process_.setProcessEnvironment(env);
+        process_.setWorkingDirectory(work_.path());
+        process_.setProgram(QStringLiteral(KVU_PRESS_WRITE_PATH));
+        process_.setArguments({QStringLiteral("--port=") + link});
+    }
+
     QTemporaryDir runtime_;
     QTemporaryDir work_;
     QProcess process_;
@@ -85,14 +87,7 @@ TEST_P(ProgramStop, SignalDuringWriteLetsItEndThenExitsWithItsLogComplete) {
     std::string error;
     ASSERT_TRUE(device.start(error)) << error;
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("KVU_DIALOG_TRANSCRIPT"), work_.filePath(QStringLiteral("t.txt")));
-    process_.setProcessEnvironment(env);
-    process_.setWorkingDirectory(work_.path());
-    process_.setProgram(QStringLiteral(KVU_PRESS_WRITE_PATH));
-    process_.setArguments({QStringLiteral("--port=") + link});
+    prepareProgram(link);
     process_.start();
     ASSERT_TRUE(process_.waitForStarted());
 
@@ -110,7 +105,7 @@ TEST_P(ProgramStop, SignalDuringWriteLetsItEndThenExitsWithItsLogComplete) {
     const std::vector<std::string> received = device.received();
     std::size_t setLines = 0;
     for (const kvu::protocol::SetLine& line :
-         kvu::protocol::writeAllLines(asProfiles(config.initial))) {
+         kvu::protocol::writeAllLines(kvu::test::profilesOf(config.initial))) {
         const bool sent = std::find(received.begin(), received.end(), line.command.toStdString()) !=
                           received.end();
         if (sent) {
@@ -141,14 +136,7 @@ TEST_F(ProgramStop, HangUpIgnoredAtTheStartStaysIgnored) {
     std::string error;
     ASSERT_TRUE(device.start(error)) << error;
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime_.path());
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("KVU_DIALOG_TRANSCRIPT"), work_.filePath(QStringLiteral("t.txt")));
-    process_.setProcessEnvironment(env);
-    process_.setWorkingDirectory(work_.path());
-    process_.setProgram(QStringLiteral(KVU_PRESS_WRITE_PATH));
-    process_.setArguments({QStringLiteral("--port=") + link});
+    prepareProgram(link);
     // The child inherits the ignored disposition, as nohup hands it on.
     struct sigaction ignore {};
     struct sigaction before {};

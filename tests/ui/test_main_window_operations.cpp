@@ -14,6 +14,7 @@
 #include "settings/entry_validation.h"
 #include "settings/profile_fields.h"
 #include "sim/demonstration_state.h"
+#include "tests/support/device_state_profiles.h"
 #include "tests/support/log_capture.h"
 #include "tests/ui/device_window_fixture.h"
 #include "ui/control_ids.h"
@@ -242,23 +243,6 @@ TEST_F(Operations, EraseFailuresShowTheirStepAndKeepTheScreen) {
         dlg_.reset();
         device_.reset();
     }
-}
-
-DeviceProfiles profilesOf(const sim::DeviceState& s) {
-    DeviceProfiles p;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const sim::WwanValues& w = s.wwan[i];
-        p.wwan[i].apn = QString::fromStdString(w.apn);
-        p.wwan[i].userName = QString::fromStdString(w.user);
-        p.wwan[i].password = QString::fromStdString(w.pw);
-        p.wwan[i].authType = QString::fromStdString(w.auth);
-        p.wwan[i].pdpType = QString::fromStdString(w.pdp);
-    }
-    p.wifi.ssid = QString::fromStdString(s.wifi.ssid);
-    p.wifi.security = QString::fromStdString(s.wifi.sec);
-    p.wifi.keyFormat = QString::fromStdString(s.wifi.pwType);
-    p.wifi.passphrase = QString::fromStdString(s.wifi.pw);
-    return p;
 }
 
 // A commit or erase answered after its wait ran out fails, and its late answer is no part of the
