@@ -73,14 +73,11 @@ OperationResult writeProfiles(ConnectionSupervisor& link, const DeviceProfiles& 
     if (!linesTaken || !session.commitProfiles(error)) {
         // The log line keeps the name of the window's handler that wrote it first.
         spdlog::error("{} {}", "CKVUUtilityDlg::OnBnClickedWrite", error);
-        OperationResult result = failed(link, "Write Result", "Write Failed", error);
-        result.commitSent = linesTaken && result.cause != protocol::FailureCause::SendFailed;
-        return result;
+        return failed(link, "Write Result", "Write Failed", error);
     }
     spdlog::info("{}", "Write Successfully");
     OperationResult result = succeeded("Write Result", "Write Successfully");
     result.profiles = profiles;
-    result.commitSent = true;
     return result;
 }
 
@@ -119,9 +116,7 @@ OperationResult writeVerifiedProfiles(ConnectionSupervisor& link, const DevicePr
     if (!written.ok || !verify) {
         return written;
     }
-    OperationResult verified = verifyProfiles(link, profiles);
-    verified.commitSent = true;
-    return verified;
+    return verifyProfiles(link, profiles);
 }
 
 OperationResult eraseProfiles(ConnectionSupervisor& link) {

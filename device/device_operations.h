@@ -22,7 +22,6 @@ struct OperationResult {
     DeviceProfiles profiles;  // the device's values after a successful read or erase
     std::vector<FieldDifference> differences;                     // what a read-back found changed
     protocol::FailureCause cause = protocol::FailureCause::None;  // why the failed command failed
-    bool commitSent = false;  // write: "fw\r" went out, so the device may hold the new values
 };
 
 // The cause in a few words for a person: "refused", "no answer", "device left", ...
